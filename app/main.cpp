@@ -1,0 +1,13 @@
+#include <windows.h>
+
+#include "app/shell.h"
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow)
+{
+    HACCEL hAccel;
+    if (!StartInstance(hInstance, hPrevInstance, lpCmdLine, nCmdShow, &hAccel))
+        return 0;
+    const int nExitCode = RunMessageLoop(hAccel);
+    EndInstance();
+    return nExitCode;
+}

@@ -1,0 +1,85 @@
+// The main window procedure: the one place every message and command enters.
+// It owns no state; each case hands the message to the module that owns it.
+#include "app/mainwnd.h"
+
+#include <shellapi.h>
+
+#include "app/state.h"
+#include "edit/editcmd.h"
+#include "edit/editpane.h"
+#include "res/resource.h"
+
+// Commands are looked up in ranges; these keep the resource ids and the
+// dispatcher's ranges from drifting apart.
+static_assert(IDM_FIRST == 40001 && IDM_LAST == 40034, "command table is 40001-40034");
+static_assert(IDM_DATETIME_LONG - IDM_UNDO == 7, "editing commands are one run");
+
+static LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam)
+{
+    g_hFont = CreatePaneFont();
+    DragAcceptFiles(hwnd, TRUE);
+    // g_hwndMain is not set until CreateWindowExA returns; only hwnd is valid.
+    if (!CreateEditPane(hwnd, WM_CREATE, wParam, lParam)) {
+        PostQuitMessage(1);
+        return 0;
+    }
+    SetFocus(g_hwndEdit);
+    return 0;
+}
+
+static void OnDestroy(HWND hwnd)
+{
+    DragAcceptFiles(hwnd, FALSE);
+    DeleteObject(g_hFont);
+    g_hFont = NULL;
+    PostQuitMessage(1);
+}
+
+static void OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    const UINT uId = LOWORD(wParam);
+    switch (uId) {
+    case IDM_UNDO:
+    case IDM_CUT:
+    case IDM_COPY:
+    case IDM_PASTE:
+    case IDM_DELETE:
+    case IDM_SELECTALL:
+    case IDM_DATETIME:
+    case IDM_DATETIME_LONG:
+        RunEditCommand(uId);
+        break;
+    case IDM_WORDWRAP:
+        ToggleWordWrap(wParam, lParam);
+        break;
+    }
+}
+
+LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    switch (uMsg) {
+    case WM_CREATE:
+        return OnCreate(hwnd, wParam, lParam);
+    case WM_SETFOCUS:
+        SetFocus(g_hwndEdit);
+        return 0;
+    case WM_DESTROY:
+        OnDestroy(hwnd);
+        return 0;
+    case WM_SIZE:
+        LayoutEditPane(hwnd, uMsg, wParam, lParam);
+        return 0;
+    case WM_CLOSE:
+        DestroyWindow(hwnd);
+        return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_COMMAND:
+        OnCommand(wParam, lParam);
+        return 0;
+    case WM_INITMENUPOPUP:
+        UpdateEditMenuItems();
+        return 0;
+    }
+    return DefWindowProcA(hwnd, uMsg, wParam, lParam);
+}

@@ -1,0 +1,89 @@
+#include "app/shell.h"
+
+#include "app/mainwnd.h"
+#include "app/state.h"
+#include "res/resource.h"
+
+const char kMainClassName[] = "WndClassTekstor";
+
+HWND CreateMainWindow(HINSTANCE hPrevInstance)
+{
+    if (!hPrevInstance) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = MainWndProc;
+        wc.hInstance = g_hInstance;
+        wc.hIcon = LoadIconA(g_hInstance, MAKEINTRESOURCEA(IDI_MAIN));
+        wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
+        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        wc.lpszClassName = kMainClassName;
+        if (!RegisterClassA(&wc))
+            return NULL;
+    }
+    g_hwndMain = CreateWindowExA(WS_EX_APPWINDOW | WS_EX_OVERLAPPEDWINDOW, kMainClassName,
+                                 "Tekstor", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, g_hInstance, NULL);
+    return g_hwndMain;
+}
+
+BOOL StartInstance(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine,
+                   int nCmdShow, HACCEL* phAccel)
+{
+    g_hwndFindDlg = NULL;
+    g_hMenu = NULL;
+    g_bWordWrap = FALSE;
+    g_bRecording = FALSE;
+    g_hJournalHook = NULL;
+    g_pMacroHead = NULL;
+    g_pMacroPos = NULL;
+    g_hInstance = hInstance;
+
+    *phAccel = NULL;
+    if (!CreateMainWindow(hPrevInstance))
+        return FALSE;
+    *phAccel = LoadAcceleratorsA(g_hInstance, MAKEINTRESOURCEA(IDR_ACCEL));
+    g_hMenu = LoadMenuA(g_hInstance, MAKEINTRESOURCEA(IDR_POPUPMENU));
+    ShowWindow(g_hwndMain, nCmdShow);
+    UpdateWindow(g_hwndMain);
+    g_uFindReplaceMsg = RegisterWindowMessageA(FINDMSGSTRINGA);
+    // Handled as the loop's first message, once the window is up.
+    PostMessageA(g_hwndMain, WMU_OPENARGS, 0, reinterpret_cast<LPARAM>(lpCmdLine));
+    return TRUE;
+}
+
+void HandleLoopMessage(MSG* pMsg, HACCEL hAccel)
+{
+    // The system ends a journal hook by itself (Ctrl+Esc, Ctrl+Alt+Del) and
+    // only tells us afterwards, with a message to the thread.
+    if (pMsg->message == WM_CANCELJOURNAL && g_hJournalHook) {
+        UnhookWindowsHookEx(g_hJournalHook);
+        g_hJournalHook = NULL;
+        g_pMacroPos = NULL;
+    }
+    if (g_hwndFindDlg && IsDialogMessageA(g_hwndFindDlg, pMsg))
+        return;
+    // An accelerator key is still dispatched as a key message, but never
+    // translated, so it types no character.
+    if (!TranslateAcceleratorA(g_hwndMain, hAccel, pMsg))
+        TranslateMessage(pMsg);
+    DispatchMessageA(pMsg);
+}
+
+int RunMessageLoop(HACCEL hAccel)
+{
+    MSG msg = {};
+    BOOL bResult;
+    while ((bResult = GetMessageA(&msg, NULL, 0, 0)) != 0) {
+        if (bResult == -1)  // a broken queue would otherwise spin for ever
+            return 0;
+        HandleLoopMessage(&msg, hAccel);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+void EndInstance()
+{
+    if (g_hMenu) {
+        DestroyMenu(g_hMenu);
+        g_hMenu = NULL;
+    }
+}

@@ -1,0 +1,25 @@
+// Start, message loop and end of a run. WinMain is these three calls; tests
+// make the same calls so that they run the program as it really starts.
+#ifndef TEKSTOR_APP_SHELL_H
+#define TEKSTOR_APP_SHELL_H
+
+#include <windows.h>
+
+extern const char kMainClassName[];
+
+HWND CreateMainWindow(HINSTANCE hPrevInstance);
+
+// Everything WinMain does before its loop. FALSE when the main window could
+// not be created (nothing else was loaded then).
+BOOL StartInstance(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine,
+                   int nCmdShow, HACCEL* phAccel);
+
+// One pass of the loop for one retrieved message.
+void HandleLoopMessage(MSG* pMsg, HACCEL hAccel);
+
+// Runs until WM_QUIT and returns its exit code.
+int RunMessageLoop(HACCEL hAccel);
+
+void EndInstance();
+
+#endif

@@ -1,0 +1,150 @@
+#include "support/process.h"
+
+#include <vector>
+
+std::string TestExeDir()
+{
+    char path[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(NULL, path, MAX_PATH);
+    std::string dir(path, n);
+    const size_t slash = dir.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : dir.substr(0, slash);
+}
+
+std::string TekstorExePath()
+{
+    return TestExeDir() + "\\tekstor.exe";
+}
+
+bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (!pred()) {
+        if (GetTickCount() - start > timeoutMs)
+            return pred();
+        Sleep(5);
+    }
+    return true;
+}
+
+struct FindData {
+    DWORD pid;
+    const char* pszClass;
+    HWND hwnd;
+};
+
+static BOOL CALLBACK FindProc(HWND hwnd, LPARAM lParam)
+{
+    FindData* data = reinterpret_cast<FindData*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[64] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (pid == data->pid && lstrcmpA(cls, data->pszClass) == 0) {
+        data->hwnd = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindProcessWindow(DWORD pid, const char* pszClass)
+{
+    FindData data = {pid, pszClass, NULL};
+    EnumWindows(FindProc, reinterpret_cast<LPARAM>(&data));
+    return data.hwnd;
+}
+
+EditorProcess::~EditorProcess()
+{
+    if (m_pi.hProcess) {
+        if (WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(m_pi.hProcess, 99);
+            WaitForSingleObject(m_pi.hProcess, 5000);
+        }
+        CloseHandle(m_pi.hProcess);
+        CloseHandle(m_pi.hThread);
+    }
+}
+
+bool EditorProcess::Start(const std::string& args, const std::string& workDir)
+{
+    std::string cmd = "\"" + TekstorExePath() + "\"";
+    if (!args.empty())
+        cmd += " " + args;
+    std::vector<char> buf(cmd.begin(), cmd.end());
+    buf.push_back('\0');
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    if (!CreateProcessA(NULL, buf.data(), NULL, NULL, FALSE, 0, NULL,
+                        workDir.empty() ? NULL : workDir.c_str(), &si, &m_pi))
+        return false;
+    WaitForInputIdle(m_pi.hProcess, 10000);
+    return WaitUntil([this] {
+        m_hwndMain = FindProcessWindow(m_pi.dwProcessId, "WndClassTekstor");
+        return m_hwndMain && IsWindowVisible(m_hwndMain);
+    });
+}
+
+HWND EditorProcess::Pane() const
+{
+    return FindWindowExA(m_hwndMain, NULL, "Edit", NULL);
+}
+
+int EditorProcess::WaitForExit(DWORD timeoutMs)
+{
+    if (WaitForSingleObject(m_pi.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(m_pi.hProcess, &code);
+    return static_cast<int>(code);
+}
+
+std::string RemoteWindowText(HWND hwnd)
+{
+    const LRESULT cch = SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0);
+    std::string text(static_cast<size_t>(cch) + 1, '\0');
+    const LRESULT got = SendMessageA(hwnd, WM_GETTEXT, cch + 1, reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(static_cast<size_t>(got));
+    return text;
+}
+
+DWORD RemoteStyle(HWND hwnd)
+{
+    return static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE));
+}
+
+void SendKey(WORD vk, bool bDown)
+{
+    INPUT in = {};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
+    in.ki.dwFlags = bDown ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &in, sizeof in);
+}
+
+void SendChord(std::initializer_list<WORD> keys)
+{
+    for (WORD vk : keys)
+        SendKey(vk, true);
+    for (auto it = keys.end(); it != keys.begin();)
+        SendKey(*--it, false);
+}
+
+void TypeText(const std::string& text)
+{
+    for (char c : text) {
+        const SHORT vks = VkKeyScanA(c);
+        const WORD vk = LOBYTE(vks);
+        if (HIBYTE(vks) & 1)
+            SendChord({VK_SHIFT, vk});
+        else
+            SendChord({vk});
+    }
+}
+
+bool BringToFront(HWND hwnd)
+{
+    SetForegroundWindow(hwnd);
+    return WaitUntil([hwnd] { return GetForegroundWindow() == hwnd; }, 5000);
+}

@@ -1,0 +1,48 @@
+// Support for tests that run tekstor.exe as a separate program and drive it
+// from outside, as a user (or the system) would.
+#ifndef TEKSTOR_TESTS_PROCESS_H
+#define TEKSTOR_TESTS_PROCESS_H
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+std::string TestExeDir();
+std::string TekstorExePath();
+
+// Polls pred() every few milliseconds until it holds or timeoutMs ran out.
+bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs = 10000);
+
+class EditorProcess {
+public:
+    EditorProcess() = default;
+    ~EditorProcess();
+    EditorProcess(const EditorProcess&) = delete;
+    EditorProcess& operator=(const EditorProcess&) = delete;
+
+    // Starts the editor with the argument string and waits for its visible main window.
+    bool Start(const std::string& args = "", const std::string& workDir = "");
+    HWND Main() const { return m_hwndMain; }
+    HWND Pane() const;
+    DWORD Pid() const { return m_pi.dwProcessId; }
+    // Waits for the process to end; returns its exit code, or -1 on time-out.
+    int WaitForExit(DWORD timeoutMs = 10000);
+
+private:
+    PROCESS_INFORMATION m_pi = {};
+    HWND m_hwndMain = NULL;
+};
+
+HWND FindProcessWindow(DWORD pid, const char* pszClass);
+
+std::string RemoteWindowText(HWND hwnd);
+DWORD RemoteStyle(HWND hwnd);
+
+// Real input through SendInput, to whatever window has the keyboard focus.
+void SendKey(WORD vk, bool bDown);
+void SendChord(std::initializer_list<WORD> keys);
+void TypeText(const std::string& text);
+bool BringToFront(HWND hwnd);
+
+#endif

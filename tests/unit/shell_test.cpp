@@ -1,0 +1,168 @@
+// Start, loop and routing of the main window, run in this process.
+#include "support/harness.h"
+
+#include "app/shell.h"
+#include "edit/editpane.h"
+#include "res/resource.h"
+
+using ShellTest = EditorTest;
+
+TEST_F(ShellTest, StartShowsTheMainWindowWithAnEmptyFocusedPane)
+{
+    char cls[64] = "";
+    GetClassNameA(g_hwndMain, cls, sizeof cls);
+    EXPECT_STREQ(cls, "WndClassTekstor");
+    EXPECT_EQ(WindowText(g_hwndMain), "Tekstor");
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(g_hwndMain, GWL_STYLE)) & ~WS_CLIPSIBLINGS,
+              static_cast<DWORD>(WS_OVERLAPPEDWINDOW | WS_VISIBLE));
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(g_hwndMain, GWL_EXSTYLE)) & 0x40300u, 0x40300u);
+    EXPECT_EQ(GetMenu(g_hwndMain), nullptr);
+    EXPECT_EQ(reinterpret_cast<HICON>(GetClassLongPtrA(g_hwndMain, GCLP_HICON)),
+              LoadIconA(g_hInstance, MAKEINTRESOURCEA(IDI_MAIN)));
+
+    ASSERT_NE(g_hwndEdit, nullptr);
+    EXPECT_EQ(GetParent(g_hwndEdit), g_hwndMain);
+    EXPECT_EQ(GetDlgCtrlID(g_hwndEdit), 0);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(g_hwndEdit, GWL_STYLE)), EDIT_STYLE_NOWRAP | WS_VISIBLE);
+    EXPECT_EQ(GetWindowLongA(g_hwndEdit, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
+    EXPECT_EQ(PaneText(), "");
+    EXPECT_EQ(SendMessageA(g_hwndEdit, EM_GETMODIFY, 0, 0), 0);
+    EXPECT_EQ(GetFocus(), g_hwndEdit);
+    EXPECT_FALSE(g_bWordWrap);
+}
+
+TEST(ShellStart, TheArgumentStringIsTheFirstPostedMessage)
+{
+    static char szArgs[] = "some file.txt";
+    HACCEL hAccel;
+    ASSERT_TRUE(StartInstance(GetModuleHandleA(NULL), NULL, szArgs, SW_SHOW, &hAccel));
+    EXPECT_NE(g_uFindReplaceMsg, 0u);
+    EXPECT_EQ(g_uFindReplaceMsg, RegisterWindowMessageA("commdlg_FindReplace"));
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, g_hwndMain, WM_USER, 0x7FFF, PM_NOREMOVE));
+    EXPECT_EQ(msg.message, static_cast<UINT>(WMU_OPENARGS));
+    EXPECT_EQ(msg.lParam, reinterpret_cast<LPARAM>(szArgs));
+    DestroyWindow(g_hwndMain);
+    EndInstance();
+}
+
+TEST(ShellStart, FailsWithoutLoadingAnythingWhenTheClassCannotBeRegistered)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "WndClassTekstor";
+    ASSERT_TRUE(RegisterClassA(&wc));
+    static char szArgs[] = "";
+    HACCEL hAccel = reinterpret_cast<HACCEL>(1);
+    EXPECT_FALSE(StartInstance(GetModuleHandleA(NULL), NULL, szArgs, SW_SHOW, &hAccel));
+    EXPECT_EQ(hAccel, nullptr);
+    EXPECT_EQ(g_hMenu, nullptr);
+    EXPECT_EQ(g_hwndMain, nullptr);
+}
+
+TEST(ShellStart, APaneThatCannotBeCreatedEndsTheRunWithCodeOne)
+{
+    WindowCreationBlocker blocker("Edit");
+    static char szArgs[] = "";
+    HACCEL hAccel;
+    ASSERT_TRUE(StartInstance(GetModuleHandleA(NULL), NULL, szArgs, SW_SHOW, &hAccel));
+    EXPECT_EQ(blocker.Blocked(), 1);
+    EXPECT_EQ(g_hwndEdit, nullptr);
+    int nCode = -1;
+    PumpMessages(hAccel, &nCode);
+    EXPECT_EQ(nCode, 1);
+    DestroyWindow(g_hwndMain);
+    EndInstance();
+}
+
+TEST_F(ShellTest, ClosingTheWindowQuitsWithCodeOneAndReleasesTheFont)
+{
+    SendMessageA(g_hwndMain, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(g_hwndMain));
+    EXPECT_EQ(g_hFont, nullptr);
+    EXPECT_EQ(g_hwndEdit, nullptr);
+    int nCode = -1;
+    EXPECT_FALSE(PumpMessages(m_hAccel, &nCode));
+    EXPECT_EQ(nCode, 1);
+}
+
+TEST_F(ShellTest, RunMessageLoopReturnsTheQuitCode)
+{
+    PostQuitMessage(1);
+    EXPECT_EQ(RunMessageLoop(m_hAccel), 1);
+}
+
+TEST_F(ShellTest, TheMainWindowPassesItsFocusToThePane)
+{
+    SetFocus(g_hwndMain);
+    EXPECT_EQ(GetFocus(), g_hwndEdit);
+    SendMessageA(g_hwndMain, WM_ACTIVATE, WA_CLICKACTIVE, 0);
+    EXPECT_EQ(GetFocus(), g_hwndEdit);
+}
+
+TEST_F(ShellTest, CommandsOutsideTheTableChangeNothing)
+{
+    SetPaneText("abc");
+    SendMessageA(g_hwndEdit, EM_SETSEL, 1, 2);
+    HWND hwndPane = g_hwndEdit;
+    for (UINT uId : {0u, 40005u, 40010u, 40021u, 40029u, 40035u, 39999u})
+        Command(uId);
+    EXPECT_EQ(g_hwndEdit, hwndPane);
+    EXPECT_EQ(PaneText(), "abc");
+    DWORD s = 0, e = 0;
+    SendMessageA(g_hwndEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&s), reinterpret_cast<LPARAM>(&e));
+    EXPECT_EQ(s, 1u);
+    EXPECT_EQ(e, 2u);
+    EXPECT_FALSE(g_bWordWrap);
+}
+
+TEST_F(ShellTest, AcceleratorsRunTheirCommandAndTypeNothing)
+{
+    SetPaneText("text");
+    PressKey('W', true, false, m_hAccel);
+    EXPECT_TRUE(g_bWordWrap);
+    EXPECT_EQ(PaneText(), "text");
+    PressKey(VK_F8, false, false, m_hAccel);
+    DWORD s = 1, e = 0;
+    SendMessageA(g_hwndEdit, EM_GETSEL, reinterpret_cast<WPARAM>(&s), reinterpret_cast<LPARAM>(&e));
+    EXPECT_EQ(s, 0u);
+    EXPECT_EQ(e, 4u);
+    PressKey('W', true, false, m_hAccel);
+    EXPECT_FALSE(g_bWordWrap);
+    EXPECT_EQ(PaneText(), "text");
+}
+
+TEST_F(ShellTest, AKeyWithoutAcceleratorIsTranslatedIntoACharacter)
+{
+    PressKey('Q', false, false, m_hAccel);
+    EXPECT_EQ(PaneText(), "q");
+}
+
+static LRESULT CALLBACK PassOnProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+TEST_F(ShellTest, ASystemCancelOfTheJournalHookReleasesItInTheLoop)
+{
+    HHOOK hHook = SetWindowsHookExA(WH_GETMESSAGE, PassOnProc, NULL, GetCurrentThreadId());
+    ASSERT_NE(hHook, nullptr);
+    g_hJournalHook = hHook;
+    MacroEvent* pSentinel = reinterpret_cast<MacroEvent*>(&hHook);
+    g_pMacroPos = pSentinel;
+    g_bRecording = TRUE;
+    PostThreadMessageA(GetCurrentThreadId(), WM_CANCELJOURNAL, 0, 0);
+    Pump();
+    EXPECT_EQ(g_hJournalHook, nullptr);
+    EXPECT_EQ(g_pMacroPos, nullptr);
+    EXPECT_TRUE(g_bRecording);
+    EXPECT_FALSE(UnhookWindowsHookEx(hHook));  // already released
+
+    // With no hook the message passes through untouched.
+    g_pMacroPos = pSentinel;
+    PostThreadMessageA(GetCurrentThreadId(), WM_CANCELJOURNAL, 0, 0);
+    Pump();
+    EXPECT_EQ(g_pMacroPos, pSentinel);
+    g_pMacroPos = NULL;
+}
