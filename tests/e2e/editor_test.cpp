@@ -14,6 +14,7 @@ TEST(Editor, StartsTypesTogglesWrapAndExitsWithCodeOne)
     char cls[64] = "";
     GetClassNameA(hwnd, cls, sizeof cls);
     EXPECT_STREQ(cls, "WndClassTekstor");
+    EXPECT_EQ(RemoteWindowText(hwnd).rfind("Tekstor", 0), 0u) << RemoteWindowText(hwnd);
     HWND pane = editor.Pane();
     ASSERT_NE(pane, nullptr);
     EXPECT_EQ(RemoteStyle(pane), 0x50301184u);
@@ -37,15 +38,64 @@ TEST(Editor, StartsTypesTogglesWrapAndExitsWithCodeOne)
 
     // F8 selects everything the keyboard way.
     SendChord({VK_F8});
-    ASSERT_TRUE(WaitUntil([&] {
-        DWORD s = 1, e = 0;
-        SendMessageA(wrapped, EM_GETSEL, 0, 0);
-        const LRESULT r = SendMessageA(wrapped, EM_GETSEL, 0, 0);
-        s = LOWORD(r);
-        e = HIWORD(r);
-        return s == 0 && e == 11;
-    }));
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(wrapped, EM_GETSEL, 0, 0) == MAKELRESULT(0, 11); }));
 
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(editor.WaitForExit(), 1);
+}
+
+namespace {
+
+HWND VisibleMenuOf(DWORD pid)
+{
+    HWND hwnd = FindProcessWindow(pid, "#32768");
+    return hwnd && IsWindowVisible(hwnd) ? hwnd : NULL;
+}
+
+RECT WindowRectOf(HWND hwnd)
+{
+    RECT rc = {};
+    GetWindowRect(hwnd, &rc);
+    return rc;
+}
+
+}  // namespace
+
+TEST(Editor, ContextMenuOpensFromTheKeyboardAndTheMouse)
+{
+    EditorProcess editor;
+    ASSERT_TRUE(editor.Start());
+    ASSERT_TRUE(BringToFront(editor.Main()));
+    const RECT pane = WindowRectOf(editor.Pane());
+
+    // Shift+F10: at the pane's top-left corner, wherever the caret is.
+    TypeText("abc");
+    SendChord({VK_SHIFT, VK_F10});
+    HWND menu = NULL;
+    ASSERT_TRUE(WaitUntil([&] { return (menu = VisibleMenuOf(editor.Pid())) != NULL; }));
+    EXPECT_EQ(WindowRectOf(menu).left, pane.left);
+    EXPECT_EQ(WindowRectOf(menu).top, pane.top);
+    SendChord({VK_ESCAPE});
+    ASSERT_TRUE(WaitUntil([&] { return VisibleMenuOf(editor.Pid()) == NULL; }));
+
+    // A right click: at the mouse pointer.
+    const POINT at = {pane.left + 120, pane.top + 90};
+    SetCursorPos(at.x, at.y);
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    SendInput(2, click, sizeof click[0]);
+    ASSERT_TRUE(WaitUntil([&] { return (menu = VisibleMenuOf(editor.Pid())) != NULL; }));
+    EXPECT_EQ(WindowRectOf(menu).left, at.x);
+    EXPECT_EQ(WindowRectOf(menu).top, at.y);
+
+    // Choosing "Alles auswählen" by its access key runs the command.
+    SendChord({'B'});   // "&Bearbeiten"
+    SendChord({'W'});   // "Alles aus&wählen"
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(editor.Pane(), EM_GETSEL, 0, 0) == MAKELRESULT(0, 3); }));
+    EXPECT_EQ(RemoteWindowText(editor.Pane()), "abc");
+
+    PostMessageA(editor.Main(), WM_CLOSE, 0, 0);
     EXPECT_EQ(editor.WaitForExit(), 1);
 }
