@@ -9,6 +9,7 @@
 
 #include "support/process.h"
 #include "res/resource.h"
+#include "version.h"
 
 namespace {
 
@@ -191,4 +192,56 @@ TEST_F(ResourceTest, ResourcesAreGerman)
     HRSRC hMenu = FindResourceExA(s_hModule, MAKEINTRESOURCEA(4), MAKEINTRESOURCEA(IDR_POPUPMENU),
                                   MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
     EXPECT_NE(hMenu, nullptr);
+}
+
+TEST_F(ResourceTest, VersionInfoNamesTheProductInGerman)
+{
+    const std::string path = TekstorExePath();
+    DWORD dwHandle = 0;
+    const DWORD cb = GetFileVersionInfoSizeA(path.c_str(), &dwHandle);
+    ASSERT_GT(cb, 0u);
+    std::vector<char> info(cb);
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, cb, info.data()));
+
+    struct { WORD wLanguage, wCodePage; }* pTranslation = nullptr;
+    UINT cbValue = 0;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&pTranslation), &cbValue));
+    ASSERT_GE(cbValue, 4u);
+    EXPECT_EQ(pTranslation->wLanguage, 0x0407);
+    EXPECT_EQ(pTranslation->wCodePage, 1252);
+
+    auto value = [&](const char* name) {
+        char* pText = nullptr;
+        UINT cch = 0;
+        const std::string key = std::string("\\StringFileInfo\\040704E4\\") + name;
+        if (!VerQueryValueA(info.data(), key.c_str(), reinterpret_cast<void**>(&pText), &cch) || !pText)
+            return std::string("<missing>");
+        return std::string(pText);
+    };
+    EXPECT_EQ(value("ProductName"), "Tekstor");
+    EXPECT_EQ(value("OriginalFilename"), "tekstor.exe");
+    EXPECT_EQ(value("FileVersion"), TEKSTOR_VERSION_STRING);
+    EXPECT_EQ(value("ProductVersion"), TEKSTOR_VERSION_STRING);
+    EXPECT_NE(value("FileDescription"), "<missing>");
+
+    VS_FIXEDFILEINFO* pFixed = nullptr;
+    ASSERT_TRUE(VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&pFixed), &cbValue));
+    EXPECT_EQ(pFixed->dwFileVersionMS, static_cast<DWORD>(MAKELONG(TEKSTOR_VERSION_MINOR, TEKSTOR_VERSION_MAJOR)));
+    EXPECT_EQ(HIWORD(pFixed->dwFileVersionLS), TEKSTOR_VERSION_PATCH);
+    EXPECT_EQ(pFixed->dwFileType, static_cast<DWORD>(VFT_APP));
+}
+
+TEST_F(ResourceTest, ManifestRunsAsInvokerWithTheLegacyCodePage)
+{
+    HRSRC hRes = FindResourceA(s_hModule, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(hRes, nullptr);
+    const char* p = static_cast<const char*>(LockResource(LoadResource(s_hModule, hRes)));
+    const std::string manifest(p, SizeofResource(s_hModule, hRes));
+    EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+    EXPECT_NE(manifest.find(">Legacy</activeCodePage>"), std::string::npos);
+    EXPECT_EQ(manifest.find("UTF-8</activeCodePage>"), std::string::npos);
+    // No common-controls 6 dependency: the dialogs keep their classic look.
+    EXPECT_EQ(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+    EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos);
 }

@@ -13,6 +13,11 @@ std::string TestExeDir()
 
 std::string TekstorExePath()
 {
+    // The package test points this at the exe unpacked from the archive.
+    char path[MAX_PATH];
+    const DWORD n = GetEnvironmentVariableA("TEKSTOR_EXE", path, MAX_PATH);
+    if (n > 0 && n < MAX_PATH)
+        return path;
     return TestExeDir() + "\\tekstor.exe";
 }
 

@@ -1,0 +1,80 @@
+#!/usr/bin/env python3
+"""Checks the release archive: its contents, that packing again gives the same
+bytes, and that the exe unpacked from it starts and runs under Wine."""
+import argparse
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+
+ARGS = None
+
+
+def pe_timestamp(data):
+    pe = struct.unpack_from('<I', data, 0x3C)[0]
+    assert data[pe:pe + 4] == b'PE\0\0'
+    return struct.unpack_from('<I', data, pe + 8)[0]
+
+
+def windows_path(path):
+    return 'Z:' + os.path.abspath(path).replace('/', '\\')
+
+
+class PackageTest(unittest.TestCase):
+    def setUp(self):
+        self.zip = zipfile.ZipFile(ARGS.zip)
+        self.top = 'tekstor-%s/' % ARGS.version
+        self.addCleanup(self.zip.close)
+
+    def test_holds_the_exe_and_both_readmes_in_fixed_order(self):
+        names = [i.filename for i in self.zip.infolist()]
+        self.assertEqual(names, [self.top + 'tekstor.exe', self.top + 'LIESMICH.txt',
+                                 self.top + 'README.txt'])
+        for info in self.zip.infolist():
+            self.assertEqual(info.date_time, (2000, 1, 1, 0, 0, 0), info.filename)
+        with open(ARGS.exe, 'rb') as f:
+            self.assertEqual(self.zip.read(self.top + 'tekstor.exe'), f.read())
+
+    def test_readmes_are_windows_texts_with_the_version(self):
+        german = self.zip.read(self.top + 'LIESMICH.txt')
+        english = self.zip.read(self.top + 'README.txt')
+        for data in (german, english):
+            self.assertIn(('Tekstor ' + ARGS.version).encode(), data)
+            self.assertNotIn(b'@VERSION@', data)
+            self.assertEqual(data.count(b'\n'), data.count(b'\r\n'))
+        self.assertIn('Öffnen'.encode('cp1252'), german)
+
+    def test_packing_again_gives_the_same_bytes(self):
+        with open(ARGS.exe, 'rb') as f:
+            self.assertEqual(pe_timestamp(f.read()), 0, 'a link time stamp makes every build differ')
+        with tempfile.TemporaryDirectory() as tmp:
+            again = os.path.join(tmp, 'again.zip')
+            subprocess.run([sys.executable, ARGS.packer, '--exe', ARGS.exe, '--version', ARGS.version,
+                            '--readme-dir', ARGS.readme_dir, '--out', again],
+                           check=True, stdout=subprocess.DEVNULL)
+            with open(again, 'rb') as a, open(ARGS.zip, 'rb') as b:
+                self.assertEqual(a.read(), b.read())
+
+    def test_the_unpacked_exe_starts_types_and_exits(self):
+        tmp = tempfile.mkdtemp()
+        self.addCleanup(shutil.rmtree, tmp, True)
+        self.zip.extractall(tmp)
+        exe = os.path.join(tmp, self.top, 'tekstor.exe')
+        env = dict(os.environ, TEKSTOR_EXE=windows_path(exe))
+        loader = os.environ.get('WINELOADER', 'wine')
+        run = subprocess.run([loader, ARGS.e2e, '--gtest_filter=Editor.StartsTypesTogglesWrapAndExitsWithCodeOne'],
+                             env=env, capture_output=True, text=True, timeout=120)
+        self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+        self.assertIn('[  PASSED  ] 1 test', run.stdout)
+
+
+if __name__ == '__main__':
+    ap = argparse.ArgumentParser()
+    for name in ('zip', 'exe', 'version', 'packer', 'readme-dir', 'e2e'):
+        ap.add_argument('--' + name, required=True)
+    ARGS, rest = ap.parse_known_args()
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
