@@ -1,6 +1,7 @@
-// The scan looks for one anchor byte of the search text eight bytes at a time
-// and compares the whole search text only where the anchor occurs. Its hits are
-// exactly those of testing every position in turn; it only gets there sooner.
+// The scan tests eight positions at a time for two anchor bytes of the search
+// text (its two rarest) and compares the whole search text only where both are
+// there. Its hits are exactly those of testing every position in turn; it only
+// gets there sooner.
 #include "find/scan.h"
 
 #include <cstring>
@@ -23,21 +24,23 @@ int RarityOf(unsigned char b)
     return pFound ? static_cast<int>(pFound - kCommonBytes) : static_cast<int>(sizeof kCommonBytes);
 }
 
-int64_t ChooseAnchor(const char* pFind, int64_t cchFind, bool bMatchCase)
+// The rarest position of the search text, leaving out one position (or none
+// when skip is -1).
+int64_t ChooseAnchor(const char* pFind, int64_t cchFind, bool bMatchCase, int64_t skip)
 {
-    int64_t best = 0;
+    int64_t best = -1;
     int bestRarity = -1;
     for (int64_t i = 0; i < cchFind; ++i) {
         unsigned char b = static_cast<unsigned char>(pFind[i]);
         if (!bMatchCase)
             b = FoldByte(b);
         const int rarity = RarityOf(b);
-        if (rarity > bestRarity) {
+        if (i != skip && rarity > bestRarity) {
             bestRarity = rarity;
             best = i;
         }
     }
-    return best;
+    return best < 0 ? skip : best;
 }
 
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
@@ -72,64 +75,94 @@ inline int HighestByte(uint64_t m)
     return (63 - __builtin_clzll(m)) >> 3;
 }
 
+// One byte of the search text as the fast part of the scan looks for it.
+struct Anchor {
+    int64_t at;            // position in the search text
+    unsigned char b1, b2;  // the byte in its two cases (equal when it has one)
+    uint64_t w1, w2;
+};
+
+void MakeAnchor(Anchor* a, const char* pFind, int64_t at, bool bMatchCase)
+{
+    a->at = at;
+    a->b1 = a->b2 = static_cast<unsigned char>(pFind[at]);
+    if (!bMatchCase) {
+        a->b1 = FoldByte(a->b1);
+        a->b2 = (a->b1 >= 'a' && a->b1 <= 'z') ? static_cast<unsigned char>(a->b1 - 0x20) : a->b1;
+    }
+    a->w1 = kOnes * a->b1;
+    a->w2 = kOnes * a->b2;
+}
+
+// Two anchors: a position p is compared in full only where both of its
+// anchor bytes are there, which in ordinary text is seldom a miss.
 struct Scan {
     const unsigned char* pText;
     const char* pFind;
     int64_t cchFind;
-    int64_t anchor;
     bool bMatchCase;
-    unsigned char b1, b2;  // the anchor byte in its two cases (equal when it has one)
-    uint64_t w1, w2;
+    Anchor a, b;
 
-    bool IsAnchor(unsigned char b) const { return b == b1 || b == b2; }
-    uint64_t AnchorMask(uint64_t v) const { return ZeroBytes(v ^ w1) | ZeroBytes(v ^ w2); }
-    bool HitAt(int64_t q) const
+    bool AnchorsAt(int64_t p) const
     {
-        return MatchesAt(reinterpret_cast<const char*>(pText) + (q - anchor), pFind, cchFind, bMatchCase);
+        const unsigned char x = pText[p + a.at], y = pText[p + b.at];
+        return (x == a.b1 || x == a.b2) && (y == b.b1 || y == b.b2);
+    }
+    // One bit per position p .. p + 7 where both anchors are.
+    uint64_t AnchorMask(int64_t p) const
+    {
+        const uint64_t va = LoadWord(pText + p + a.at), vb = LoadWord(pText + p + b.at);
+        return (ZeroBytes(va ^ a.w1) | ZeroBytes(va ^ a.w2)) &
+               (ZeroBytes(vb ^ b.w1) | ZeroBytes(vb ^ b.w2));
+    }
+    bool HitAt(int64_t p) const
+    {
+        return MatchesAt(reinterpret_cast<const char*>(pText) + p, pFind, cchFind, bMatchCase);
     }
 };
 
-// Anchor positions q run from qFirst up to qLast; returns the hit's start or -1.
-int64_t ScanForward(const Scan& s, int64_t qFirst, int64_t qLast)
+// Positions p run from first up to last; a word read at p + 7 plus an anchor
+// stays below last + cchFind, inside the text.
+int64_t ScanForward(const Scan& s, int64_t first, int64_t last)
 {
-    int64_t q = qFirst;
+    int64_t p = first;
     if (kWordScan) {
-        for (; qLast - q >= 7; q += 8) {
-            uint64_t m = s.AnchorMask(LoadWord(s.pText + q));
+        for (; last - p >= 7; p += 8) {
+            uint64_t m = s.AnchorMask(p);
             while (m) {
-                const int64_t c = q + LowestByte(m);
+                const int64_t c = p + LowestByte(m);
                 if (s.HitAt(c))
-                    return c - s.anchor;
+                    return c;
                 m &= m - 1;
             }
         }
     }
-    for (; q <= qLast; ++q) {
-        if (s.IsAnchor(s.pText[q]) && s.HitAt(q))
-            return q - s.anchor;
+    for (; p <= last; ++p) {
+        if (s.AnchorsAt(p) && s.HitAt(p))
+            return p;
     }
     return -1;
 }
 
-// Anchor positions q run from qFirst down to qLast.
-int64_t ScanBackward(const Scan& s, int64_t qFirst, int64_t qLast)
+// Positions p run from first down to 0.
+int64_t ScanBackward(const Scan& s, int64_t first)
 {
-    int64_t q = qFirst;
+    int64_t p = first;
     if (kWordScan) {
-        for (; q - qLast >= 7; q -= 8) {
-            uint64_t m = s.AnchorMask(LoadWord(s.pText + q - 7));
+        for (; p >= 7; p -= 8) {
+            uint64_t m = s.AnchorMask(p - 7);
             while (m) {
                 const int byte = HighestByte(m);
-                const int64_t c = q - 7 + byte;
+                const int64_t c = p - 7 + byte;
                 if (s.HitAt(c))
-                    return c - s.anchor;
+                    return c;
                 m &= ~(0xFFULL << (byte * 8));
             }
         }
     }
-    for (; q >= qLast; --q) {
-        if (s.IsAnchor(s.pText[q]) && s.HitAt(q))
-            return q - s.anchor;
+    for (; p >= 0; --p) {
+        if (s.AnchorsAt(p) && s.HitAt(p))
+            return p;
     }
     return -1;
 }
@@ -171,16 +204,10 @@ int64_t ScanText(const char* pText, int64_t cchText, const char* pFind, int64_t 
     s.pFind = pFind;
     s.cchFind = cchFind;
     s.bMatchCase = bMatchCase;
-    s.anchor = ChooseAnchor(pFind, cchFind, bMatchCase);
-    s.b1 = static_cast<unsigned char>(pFind[s.anchor]);
-    s.b2 = s.b1;
-    if (!bMatchCase) {
-        s.b1 = FoldByte(s.b1);
-        s.b2 = (s.b1 >= 'a' && s.b1 <= 'z') ? static_cast<unsigned char>(s.b1 - 0x20) : s.b1;
-    }
-    s.w1 = kOnes * s.b1;
-    s.w2 = kOnes * s.b2;
+    const int64_t rarest = ChooseAnchor(pFind, cchFind, bMatchCase, -1);
+    MakeAnchor(&s.a, pFind, rarest, bMatchCase);
+    MakeAnchor(&s.b, pFind, ChooseAnchor(pFind, cchFind, bMatchCase, rarest), bMatchCase);
     if (bDown)
-        return ScanForward(s, first + s.anchor, last + s.anchor);
-    return ScanBackward(s, first + s.anchor, s.anchor);
+        return ScanForward(s, first, last);
+    return ScanBackward(s, first);
 }
