@@ -382,6 +382,8 @@ TEST_F(FindTest, TheFindDialogSearchesAndClosingItFocusesThePane)
     EXPECT_EQ(PaneSel(), (Sel{4, 7}));
     EXPECT_EQ(g_dwSearchFlags & (FR_FINDNEXT | FR_MATCHCASE | FR_DOWN), DWORD(FR_FINDNEXT | FR_MATCHCASE));
 
+    // Changed but not used: closing keeps the last request's case rule.
+    Click(kMatchCaseBox);
     HWND hwndDlg = g_hwndFindDlg;
     SendMessageA(hwndDlg, WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(g_hwndFindDlg, nullptr);
