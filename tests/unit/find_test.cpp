@@ -219,6 +219,13 @@ TEST_F(FindTest, ReplaceAllWorkedCases)
     EXPECT_EQ(PaneSel(), (Sel{1, 3}));
     EXPECT_EQ(Beeps(), 1);
     EXPECT_NE(g_dwSearchFlags & FR_REPLACEALL, 0u);  // stays: F3 tries again
+
+    // Shift+F3 repeats it upwards from the selection: only the hit before it.
+    SetFindTexts("a", "bb");
+    PressKey(VK_F3, false, true, m_hAccel);
+    EXPECT_EQ(PaneText(), "bb-a-a");
+    EXPECT_EQ(PaneSel(), (Sel{0, 0}));
+    EXPECT_EQ(g_dwSearchFlags & (FR_REPLACEALL | FR_DOWN), 0u);
 }
 
 TEST_F(FindTest, ReplaceAllEndsUpwardsAndWithAnEmptySearchText)
