@@ -7,6 +7,7 @@
 #include "app/state.h"
 #include "edit/editcmd.h"
 #include "edit/editpane.h"
+#include "find/findreplace.h"
 #include "res/resource.h"
 
 // Commands are looked up in ranges; these keep the resource ids and the
@@ -52,11 +53,22 @@ static void OnCommand(WPARAM wParam, LPARAM lParam)
     case IDM_WORDWRAP:
         ToggleWordWrap(wParam, lParam);
         break;
+    case IDM_FIND:
+    case IDM_REPLACE:
+    case IDM_FINDNEXT:
+    case IDM_FINDPREV:
+        RunFindCommand(uId, lParam);
+        break;
     }
 }
 
 LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
+    // Registered at run time, so it cannot be a case label; 0 is no message yet.
+    if (g_uFindReplaceMsg && uMsg == g_uFindReplaceMsg) {
+        OnFindReplaceMessage(hwnd, lParam);
+        return 0;
+    }
     switch (uMsg) {
     case WM_CREATE:
         return OnCreate(hwnd, wParam, lParam);

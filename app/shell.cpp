@@ -2,6 +2,7 @@
 
 #include "app/mainwnd.h"
 #include "app/state.h"
+#include "find/findreplace.h"
 #include "res/resource.h"
 
 const char kMainClassName[] = "WndClassTekstor";
@@ -45,6 +46,7 @@ BOOL StartInstance(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     ShowWindow(g_hwndMain, nCmdShow);
     UpdateWindow(g_hwndMain);
     g_uFindReplaceMsg = RegisterWindowMessageA(FINDMSGSTRINGA);
+    InitFindReplace();
     // Handled as the loop's first message, once the window is up.
     PostMessageA(g_hwndMain, WMU_OPENARGS, 0, reinterpret_cast<LPARAM>(lpCmdLine));
     return TRUE;
