@@ -41,16 +41,14 @@ BOOL QuerySaveChanges(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
     LoadStringA(hInstance, IDS_APPNAME, pszSecond, PROMPT_HALF - 1);
 
     switch (MessageBoxA(hwndMain, pszMessage, pszSecond, MB_YESNOCANCEL | MB_ICONEXCLAMATION)) {
-    case IDCANCEL:
-        return FALSE;
     case IDYES:
         return FileSave(hInstance, hwndMain, hwndEdit) ? TRUE : FALSE;
-    case 0:
-        // The question could not even be asked; going on would throw the
-        // user's changes away unasked.
-        return FALSE;
-    default:
+    case IDNO:
         return TRUE;
+    default:
+        // Cancel, or the box could not be shown at all (0 or -1): going on
+        // would throw the user's changes away unasked.
+        return FALSE;
     }
 }
 

@@ -46,6 +46,10 @@ TEST(Editor, StartsTypesTogglesWrapAndExitsWithCodeOne)
         return s == 0 && e == 11;
     }));
 
+    // The typed text is unsaved: closing asks, and No lets the window go.
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    HWND box = NULL;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessDialog(editor.Pid())) != NULL; }));
+    PostMessageA(box, WM_COMMAND, IDNO, 0);
     EXPECT_EQ(editor.WaitForExit(), 1);
 }
