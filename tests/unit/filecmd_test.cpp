@@ -133,6 +133,9 @@ TEST_F(FileCommandTest, APromptThatCannotBeShownDiscardsNothing)
 
 TEST_F(FileCommandTest, ClosingAModifiedDocumentAsksFirst)
 {
+    ASSERT_TRUE(WriteBytes(m_dir / "schluss.txt", ""));
+    lstrcpyA(g_szFileName, (m_dir / "schluss.txt").c_str());
+    g_bUntitled = FALSE;
     Type("Entwurf");
     {
         DialogScript script({Answer(IDCANCEL)});
@@ -142,11 +145,25 @@ TEST_F(FileCommandTest, ClosingAModifiedDocumentAsksFirst)
     ASSERT_TRUE(IsWindow(g_hwndMain));
     EXPECT_EQ(PaneText(), "Entwurf");
     {
-        DialogScript script({Answer(IDNO)});
+        DialogScript script({Answer(IDYES)});
         SendMessageA(g_hwndMain, WM_CLOSE, 0, 0);
         EXPECT_EQ(script.Done(), 1u);
     }
     EXPECT_FALSE(IsWindow(g_hwndMain));
+    EXPECT_EQ(ReadBytes(m_dir / "schluss.txt"), "Entwurf");
+}
+
+TEST_F(FileCommandTest, NoWhenClosingDiscardsTheChanges)
+{
+    ASSERT_TRUE(WriteBytes(m_dir / "schluss.txt", "gespeichert"));
+    lstrcpyA(g_szFileName, (m_dir / "schluss.txt").c_str());
+    g_bUntitled = FALSE;
+    Type("Entwurf");
+    DialogScript script({Answer(IDNO)});
+    SendMessageA(g_hwndMain, WM_CLOSE, 0, 0);
+    EXPECT_EQ(script.Done(), 1u);
+    EXPECT_FALSE(IsWindow(g_hwndMain));
+    EXPECT_EQ(ReadBytes(m_dir / "schluss.txt"), "gespeichert");
 }
 
 TEST_F(FileCommandTest, TheEndOfTheSessionWaitsForTheAnswer)
@@ -167,6 +184,15 @@ TEST_F(FileCommandTest, TheEndOfTheSessionWaitsForTheAnswer)
     }
     EXPECT_EQ(ReadBytes(m_dir / "sitzung.txt"), "Entwurf");
     EXPECT_TRUE(IsWindow(g_hwndMain));
+
+    // No lets the session end and leaves the file as it was.
+    Type("verworfen");
+    {
+        DialogScript script({Answer(IDNO)});
+        EXPECT_NE(SendMessageA(g_hwndMain, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), 0);
+        EXPECT_EQ(script.Done(), 1u);
+    }
+    EXPECT_EQ(ReadBytes(m_dir / "sitzung.txt"), "Entwurf");
 }
 
 TEST_F(FileCommandTest, OpenAdoptsTheShortNameAndTheCaptionShowsTheLongOne)
@@ -200,6 +226,13 @@ TEST_F(FileCommandTest, OpenAdoptsTheShortNameAndTheCaptionShowsTheLongOne)
 TEST_F(FileCommandTest, OpenThatIsCancelledOrCannotLoadChangesNothing)
 {
     Type("Entwurf");
+    {
+        // Cancel in the prompt: no dialog at all.
+        DialogScript script({Answer(IDCANCEL)});
+        EXPECT_FALSE(FileOpen(g_hInstance, g_hwndMain, g_hwndEdit));
+        EXPECT_EQ(script.Seen().size(), 1u);
+        EXPECT_EQ(script.Unexpected(), 0);
+    }
     {
         DialogScript script({Answer(IDNO), CancelFileDialog()});
         EXPECT_FALSE(FileOpen(g_hInstance, g_hwndMain, g_hwndEdit));
