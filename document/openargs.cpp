@@ -13,8 +13,14 @@
 
 BOOL AdoptExistingFile(const char* pszPath)
 {
+    // Kept as a full path: the file dialogs change the current directory, and
+    // a relative name would then name another file the next time it is saved.
+    char szFull[MAX_PATH];
+    const DWORD cchFull = GetFullPathNameA(pszPath, MAX_PATH, szFull, NULL);
+    if (cchFull == 0 || cchFull >= MAX_PATH)
+        return FALSE;
     char szShort[MAX_PATH];
-    const DWORD cchShort = GetShortPathNameA(pszPath, szShort, MAX_PATH);
+    const DWORD cchShort = GetShortPathNameA(szFull, szShort, MAX_PATH);
     if (cchShort == 0 || cchShort >= MAX_PATH)
         return FALSE;
     // The same request as the load itself, so that what is accepted here can

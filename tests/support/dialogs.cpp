@@ -10,6 +10,7 @@ struct ScriptState {
     size_t next = 0;
     int unexpected = 0;
     HWND hwndLastActed = NULL;
+    std::string lastFolder;  // of the file dialog acted on last
     UINT_PTR idTimer = 0;
 };
 ScriptState* g_pScript;
@@ -96,12 +97,14 @@ void CALLBACK ScriptTimerProc(HWND, UINT, UINT_PTR, DWORD)
     EnumThreadWindows(GetCurrentThreadId(), CollectDialogProc, reinterpret_cast<LPARAM>(&dialogs));
     for (HWND hwnd : dialogs) {
         // The dialog acted on last may not have ended yet; it counts again only
-        // once another dialog (a question it asked) came and went.
-        if (hwnd == s->hwndLastActed)
-            continue;
+        // once another dialog (a question it asked) came and went, or once it
+        // went to another folder (a folder name was chosen).
         SeenDialog seen = Describe(hwnd);
+        if (hwnd == s->hwndLastActed && seen.folder == s->lastFolder)
+            continue;
         s->seen.push_back(seen);
         s->hwndLastActed = hwnd;
+        s->lastFolder = seen.folder;
         if (s->next < s->actions.size() && s->actions[s->next].kind == seen.kind) {
             Act(hwnd, s->actions[s->next++]);
         } else {

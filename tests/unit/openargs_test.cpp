@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "app/shell.h"
+#include "document/filecmd.h"
 #include "document/openargs.h"
 #include "res/resource.h"
 #include "support/dialogs.h"
@@ -33,6 +34,7 @@ protected:
         SetCurrentDirectoryA(m_szOldDir);
         EditorTest::TearDown();
     }
+    std::string Short(const std::string& name) const { return ShortPath(m_dir / name); }
     bool Modified() const { return SendMessageA(g_hwndEdit, EM_GETMODIFY, 0, 0) != 0; }
     void Type(const std::string& text)
     {
@@ -117,17 +119,17 @@ TEST_F(OpenArgsTest, UnquotedNamesAreFoundByTheirShortestReadablePrefix)
 
     f = Search("eins.txt zwei.txt");
     EXPECT_TRUE(f.bAccepted);
-    EXPECT_EQ(f.name, "eins.txt");
+    EXPECT_EQ(f.name, Short("eins.txt"));
     EXPECT_EQ(f.remainder, "zwei.txt");
 
     // The shortest readable prefix wins, even over a longer file name.
     f = Search("brief x.txt");
     EXPECT_TRUE(f.bAccepted);
-    EXPECT_EQ(f.name, "brief");
+    EXPECT_EQ(f.name, Short("brief"));
     EXPECT_EQ(f.remainder, "x.txt");
 
     f = Search("eins.txt zwei.txt \"drei vier\"");
-    EXPECT_EQ(f.name, "eins.txt");
+    EXPECT_EQ(f.name, Short("eins.txt"));
     EXPECT_EQ(f.remainder, "zwei.txt \"drei vier\"");
 
     // Only spaces separate names: a tab belongs to the name.
@@ -148,12 +150,12 @@ TEST_F(OpenArgsTest, UnquotedNamesAreFoundByTheirShortestReadablePrefix)
 TEST_F(OpenArgsTest, AQuotedNameIsTestedOnceAndOnlyAQuoteStartsTheRemainder)
 {
     Found f = Search("\"eins.txt\" \"zwei.txt\"");
-    EXPECT_EQ(f.name, "eins.txt");
+    EXPECT_EQ(f.name, Short("eins.txt"));
     EXPECT_EQ(f.remainder, "\"zwei.txt\"");
 
     f = Search("\"mit leer.txt\" zwei.txt eins.txt");
     EXPECT_TRUE(f.bAccepted);
-    EXPECT_EQ(f.name, ShortPath("mit leer.txt"));
+    EXPECT_EQ(f.name, Short("mit leer.txt"));
     EXPECT_EQ(f.remainder, "<none>");
 
     f = Search("\"fehlt.txt\" \"zwei.txt\"");
@@ -162,21 +164,21 @@ TEST_F(OpenArgsTest, AQuotedNameIsTestedOnceAndOnlyAQuoteStartsTheRemainder)
 
     f = Search("\"mit leer.txt");
     EXPECT_TRUE(f.bAccepted);
-    EXPECT_EQ(f.name, ShortPath("mit leer.txt"));
+    EXPECT_EQ(f.name, Short("mit leer.txt"));
     EXPECT_EQ(f.remainder, "<none>");
 
     f = Search("\"eins.txt\"x\"zwei.txt\"");
-    EXPECT_EQ(f.name, "eins.txt");
+    EXPECT_EQ(f.name, Short("eins.txt"));
     EXPECT_EQ(f.remainder, "\"zwei.txt\"");
 
     f = Search("\"brief x.txt\"");
-    EXPECT_EQ(f.name, ShortPath("brief x.txt"));
+    EXPECT_EQ(f.name, Short("brief x.txt"));
 }
 
 TEST_F(OpenArgsTest, ABlankRemainderIsNotHandedOn)
 {
     Found f = Search("eins.txt ");
-    EXPECT_EQ(f.name, "eins.txt");
+    EXPECT_EQ(f.name, Short("eins.txt"));
     EXPECT_EQ(f.remainder, "<none>");
     f = Search("eins.txt  \t ");
     EXPECT_EQ(f.remainder, "<none>");
@@ -224,6 +226,32 @@ TEST_F(OpenArgsTest, AFileThatCannotBeLoadedAfterAllLeavesTheDocumentUntitled)
     EXPECT_TRUE(g_bUntitled);
     EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - Unbenannt");
     EXPECT_EQ(PaneText(), "");
+}
+
+TEST_F(OpenArgsTest, ARelativeNameStillNamesItsFileAfterADialogMovedTheCurrentDirectory)
+{
+    CreateDirectoryA((m_dir / "anderswo").c_str(), NULL);
+    ASSERT_TRUE(WriteBytes(m_dir / "anderswo\\eins.txt", "fremd"));
+    std::string args = "eins.txt";
+    OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, &args[0]);
+    ASSERT_EQ(PaneText(), "Inhalt von eins.txt");
+    Type("neu");
+    {
+        // The user goes to another folder in the Open dialog, which moves the
+        // current directory there; the file chosen there cannot be loaded, so
+        // the document stays what it was.
+        FileLock lock(m_dir / "anderswo\\eins.txt");
+        DialogScript script({Answer(IDNO), Choose("anderswo"), Choose("eins.txt")});
+        EXPECT_FALSE(FileOpen(g_hInstance, g_hwndMain, g_hwndEdit));
+        EXPECT_EQ(script.Done(), 3u);
+        EXPECT_EQ(script.Unexpected(), 0);
+    }
+    char szCwd[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, szCwd);
+    EXPECT_EQ(LongPath(szCwd), LongPath(m_dir / "anderswo"));
+    Command(IDM_SAVE);
+    EXPECT_EQ(ReadBytes(m_dir / "eins.txt"), "neu");
+    EXPECT_EQ(ReadBytes(m_dir / "anderswo\\eins.txt"), "fremd");
 }
 
 TEST(OpenArgsStart, TheArgumentStringOpensItsFileAtStart)
