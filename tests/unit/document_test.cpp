@@ -1,5 +1,5 @@
 // The document's caption, and its text moving between a file and the pane.
-#include "support/harness.h"
+#include "unit/document_fixture.h"
 
 #include "document/document.h"
 #include "document/filecmd.h"
@@ -8,23 +8,7 @@
 
 namespace {
 
-class DocumentTest : public EditorTest {
-protected:
-    void UseFile(const std::string& path)
-    {
-        lstrcpynA(g_szFileName, path.c_str(), MAX_PATH);
-        g_bUntitled = FALSE;
-    }
-    bool Modified() const { return SendMessageA(g_hwndEdit, EM_GETMODIFY, 0, 0) != 0; }
-    bool CanUndo() const { return SendMessageA(g_hwndEdit, EM_CANUNDO, 0, 0) != 0; }
-    // A user's edit: modifies the pane and leaves something to undo.
-    void Type(const std::string& text)
-    {
-        SendMessageA(g_hwndEdit, EM_SETSEL, 0, -1);
-        SendMessageA(g_hwndEdit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
-    }
-    TempDir m_dir;
-};
+using DocumentTest = DocumentFixture;
 
 // Every byte but NUL, with CR LF lines, lone CR and LF, and the high half.
 // 0x98 is left out: Wine's Edit control crashes on it among other 0x80-0x9F bytes.

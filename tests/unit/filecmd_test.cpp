@@ -1,6 +1,6 @@
 // The file commands, the save prompt on every path that would discard
 // changes, and the file dialogs, answered from inside their modal loops.
-#include "support/harness.h"
+#include "unit/document_fixture.h"
 
 #include "document/filecmd.h"
 #include "res/resource.h"
@@ -11,14 +11,8 @@ namespace {
 
 const char kPromptTail[] = "\nwurde ge\xE4ndert.\n\nM\xF6" "chten Sie die \xC4nderungen speichern?";
 
-class FileCommandTest : public EditorTest {
+class FileCommandTest : public DocumentFixture {
 protected:
-    bool Modified() const { return SendMessageA(g_hwndEdit, EM_GETMODIFY, 0, 0) != 0; }
-    void Type(const std::string& text)
-    {
-        SendMessageA(g_hwndEdit, EM_SETSEL, 0, -1);
-        SendMessageA(g_hwndEdit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
-    }
     // Opens path through the Open dialog.
     void OpenThroughDialog(const std::string& path)
     {
@@ -27,7 +21,6 @@ protected:
         ASSERT_EQ(script.Done(), 1u);
         ASSERT_EQ(script.Unexpected(), 0);
     }
-    TempDir m_dir;
 };
 
 bool Centred(const RECT& rc)
@@ -108,8 +101,7 @@ TEST_F(FileCommandTest, ASaveThatFailsOrIsCancelledStopsNew)
     EXPECT_TRUE(Modified());
 
     ASSERT_TRUE(WriteBytes(m_dir / "gesperrt.txt", "alt"));
-    lstrcpyA(g_szFileName, (m_dir / "gesperrt.txt").c_str());
-    g_bUntitled = FALSE;
+    UseFile(m_dir / "gesperrt.txt");
     FileLock lock(m_dir / "gesperrt.txt");
     {
         DialogScript script({Answer(IDYES)});
@@ -134,8 +126,7 @@ TEST_F(FileCommandTest, APromptThatCannotBeShownDiscardsNothing)
 TEST_F(FileCommandTest, ClosingAModifiedDocumentAsksFirst)
 {
     ASSERT_TRUE(WriteBytes(m_dir / "schluss.txt", ""));
-    lstrcpyA(g_szFileName, (m_dir / "schluss.txt").c_str());
-    g_bUntitled = FALSE;
+    UseFile(m_dir / "schluss.txt");
     Type("Entwurf");
     {
         DialogScript script({Answer(IDCANCEL)});
@@ -156,8 +147,7 @@ TEST_F(FileCommandTest, ClosingAModifiedDocumentAsksFirst)
 TEST_F(FileCommandTest, NoWhenClosingDiscardsTheChanges)
 {
     ASSERT_TRUE(WriteBytes(m_dir / "schluss.txt", "gespeichert"));
-    lstrcpyA(g_szFileName, (m_dir / "schluss.txt").c_str());
-    g_bUntitled = FALSE;
+    UseFile(m_dir / "schluss.txt");
     Type("Entwurf");
     DialogScript script({Answer(IDNO)});
     SendMessageA(g_hwndMain, WM_CLOSE, 0, 0);
@@ -175,8 +165,7 @@ TEST_F(FileCommandTest, TheEndOfTheSessionWaitsForTheAnswer)
         EXPECT_EQ(script.Done(), 1u);
     }
     ASSERT_TRUE(WriteBytes(m_dir / "sitzung.txt", ""));
-    lstrcpyA(g_szFileName, (m_dir / "sitzung.txt").c_str());
-    g_bUntitled = FALSE;
+    UseFile(m_dir / "sitzung.txt");
     {
         DialogScript script({Answer(IDYES)});
         EXPECT_NE(SendMessageA(g_hwndMain, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), 0);

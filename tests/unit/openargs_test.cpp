@@ -2,7 +2,7 @@
 // starts a new copy of the running program, which in a test process would be
 // the test program itself: here the search is checked on its own, and the
 // hand-off end to end in the e2e tests.
-#include "support/harness.h"
+#include "unit/document_fixture.h"
 
 #include <shlobj.h>
 
@@ -17,11 +17,11 @@
 
 namespace {
 
-class OpenArgsTest : public EditorTest {
+class OpenArgsTest : public DocumentFixture {
 protected:
     void SetUp() override
     {
-        EditorTest::SetUp();
+        DocumentFixture::SetUp();
         GetCurrentDirectoryA(MAX_PATH, m_szOldDir);
         // Relative names in the argument strings below are found in the folder.
         SetCurrentDirectoryA(m_dir.Path().c_str());
@@ -32,15 +32,9 @@ protected:
     void TearDown() override
     {
         SetCurrentDirectoryA(m_szOldDir);
-        EditorTest::TearDown();
+        DocumentFixture::TearDown();
     }
     std::string Short(const std::string& name) const { return ShortPath(m_dir / name); }
-    bool Modified() const { return SendMessageA(g_hwndEdit, EM_GETMODIFY, 0, 0) != 0; }
-    void Type(const std::string& text)
-    {
-        SendMessageA(g_hwndEdit, EM_SETSEL, 0, -1);
-        SendMessageA(g_hwndEdit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
-    }
     struct Found {
         bool bAccepted;
         std::string name;       // g_szFileName when accepted
@@ -77,7 +71,6 @@ protected:
         SendMessageA(g_hwndMain, WM_DROPFILES, reinterpret_cast<WPARAM>(h), 0);
         Pump();
     }
-    TempDir m_dir;
     char m_szOldDir[MAX_PATH] = "";
 };
 
