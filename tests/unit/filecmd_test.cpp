@@ -338,22 +338,3 @@ TEST_F(FileCommandTest, TheRecordingMarkStaysInTheCaption)
     EXPECT_EQ(WindowText(g_hwndMain), "Tekstor [Recording] - Unbenannt");
     g_bRecording = FALSE;
 }
-
-TEST(FileDialogHook, CentresTheDialogItIsToldAbout)
-{
-    HWND hwnd = CreateWindowExA(0, "STATIC", "", WS_POPUP, 3, 5, 301, 201, NULL, NULL, NULL, NULL);
-    ASSERT_NE(hwnd, nullptr);
-    NMHDR hdr = {hwnd, 0, static_cast<UINT>(CDN_SELCHANGE)};
-    EXPECT_EQ(FileDialogHookProc(NULL, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&hdr)), 0u);
-    RECT rc;
-    GetWindowRect(hwnd, &rc);
-    EXPECT_EQ(rc.left, 3);
-    hdr.code = static_cast<UINT>(CDN_INITDONE);
-    EXPECT_EQ(FileDialogHookProc(NULL, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&hdr)), 0u);
-    GetWindowRect(hwnd, &rc);
-    // Odd sizes: the halves truncate toward zero.
-    EXPECT_EQ(rc.left, (GetSystemMetrics(SM_CXSCREEN) - 301) / 2);
-    EXPECT_EQ(rc.top, (GetSystemMetrics(SM_CYSCREEN) - 201) / 2);
-    EXPECT_EQ(rc.right - rc.left, 301);
-    DestroyWindow(hwnd);
-}
