@@ -5,6 +5,8 @@
 #include <shellapi.h>
 
 #include "app/state.h"
+#include "document/filecmd.h"
+#include "document/openargs.h"
 #include "edit/editcmd.h"
 #include "edit/editpane.h"
 #include "find/findreplace.h"
@@ -36,10 +38,29 @@ static void OnDestroy(HWND hwnd)
     PostQuitMessage(1);
 }
 
+// Closing discards the document, so it asks first; a Cancel keeps the window.
+static void OnClose()
+{
+    if (QuerySaveChanges(g_hInstance, g_hwndMain, g_hwndEdit))
+        DestroyWindow(g_hwndMain);
+}
+
 static void OnCommand(WPARAM wParam, LPARAM lParam)
 {
     const UINT uId = LOWORD(wParam);
     switch (uId) {
+    case IDM_NEW:
+        FileNew(g_hInstance, g_hwndMain, g_hwndEdit);
+        break;
+    case IDM_OPEN:
+        FileOpen(g_hInstance, g_hwndMain, g_hwndEdit);
+        break;
+    case IDM_SAVE:
+        FileSave(g_hInstance, g_hwndMain, g_hwndEdit);
+        break;
+    case IDM_SAVEAS:
+        FileSaveAs(g_hInstance, g_hwndMain, g_hwndEdit);
+        break;
     case IDM_UNDO:
     case IDM_CUT:
     case IDM_COPY:
@@ -82,15 +103,21 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         LayoutEditPane(hwnd, uMsg, wParam, lParam);
         return 0;
     case WM_CLOSE:
-        DestroyWindow(hwnd);
+        OnClose();
         return 0;
     case WM_QUERYENDSESSION:
-        return TRUE;
+        return QuerySaveChanges(g_hInstance, g_hwndMain, g_hwndEdit);
     case WM_COMMAND:
         OnCommand(wParam, lParam);
         return 0;
     case WM_INITMENUPOPUP:
         UpdateEditMenuItems();
+        return 0;
+    case WM_DROPFILES:
+        OnDropFiles(hwnd, uMsg, wParam, lParam);
+        return 0;
+    case WMU_OPENARGS:
+        OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, reinterpret_cast<LPSTR>(lParam));
         return 0;
     }
     return DefWindowProcA(hwnd, uMsg, wParam, lParam);

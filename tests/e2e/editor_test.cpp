@@ -40,7 +40,11 @@ TEST(Editor, StartsTypesTogglesWrapAndExitsWithCodeOne)
     SendChord({VK_F8});
     ASSERT_TRUE(WaitUntil([&] { return SendMessageA(wrapped, EM_GETSEL, 0, 0) == MAKELRESULT(0, 11); }));
 
+    // The typed text is unsaved: closing asks, and No lets the window go.
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    HWND box = NULL;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessDialog(editor.Pid())) != NULL; }));
+    PostMessageA(box, WM_COMMAND, IDNO, 0);
     EXPECT_EQ(editor.WaitForExit(), 1);
 }
 
@@ -95,7 +99,5 @@ TEST(Editor, ContextMenuOpensFromTheKeyboardAndTheMouse)
     SendChord({'W'});   // "Alles aus&wählen"
     ASSERT_TRUE(WaitUntil([&] { return SendMessageA(editor.Pane(), EM_GETSEL, 0, 0) == MAKELRESULT(0, 3); }));
     EXPECT_EQ(RemoteWindowText(editor.Pane()), "abc");
-
-    PostMessageA(editor.Main(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(editor.WaitForExit(), 1);
+    EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
 }

@@ -104,6 +104,17 @@ int EditorProcess::WaitForExit(DWORD timeoutMs)
     return static_cast<int>(code);
 }
 
+int EditorProcess::CloseDiscardingChanges()
+{
+    PostMessageA(m_hwndMain, WM_CLOSE, 0, 0);
+    WaitUntil([this] {
+        if (HWND box = FindProcessDialog(m_pi.dwProcessId))
+            PostMessageA(box, WM_COMMAND, IDNO, 0);
+        return WaitForSingleObject(m_pi.hProcess, 0) == WAIT_OBJECT_0;
+    });
+    return WaitForExit();
+}
+
 std::string RemoteWindowText(HWND hwnd)
 {
     const LRESULT cch = SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0);
@@ -152,4 +163,81 @@ bool BringToFront(HWND hwnd)
 {
     SetForegroundWindow(hwnd);
     return WaitUntil([hwnd] { return GetForegroundWindow() == hwnd; }, 5000);
+}
+
+struct DialogSearch {
+    DWORD pid;
+    HWND hwnd;
+};
+
+static BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM lParam)
+{
+    DialogSearch* search = reinterpret_cast<DialogSearch*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[16] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (pid == search->pid && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd) &&
+        IsWindowEnabled(hwnd)) {
+        search->hwnd = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindProcessDialog(DWORD pid)
+{
+    DialogSearch search = {pid, NULL};
+    EnumWindows(FindDialogProc, reinterpret_cast<LPARAM>(&search));
+    return search.hwnd;
+}
+
+static BOOL CALLBACK CollectEditorsProc(HWND hwnd, LPARAM lParam)
+{
+    char cls[64] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (lstrcmpA(cls, "WndClassTekstor") == 0 && IsWindowVisible(hwnd))
+        reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hwnd);
+    return TRUE;
+}
+
+static std::vector<HWND> EditorWindows()
+{
+    std::vector<HWND> found;
+    EnumWindows(CollectEditorsProc, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+NewEditorWindows::NewEditorWindows() : m_before(EditorWindows())
+{
+}
+
+std::vector<HWND> NewEditorWindows::Now(DWORD pidExcept) const
+{
+    std::vector<HWND> fresh;
+    for (HWND hwnd : EditorWindows()) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        bool bOld = false;
+        for (HWND old : m_before)
+            bOld = bOld || old == hwnd;
+        if (!bOld && pid != pidExcept)
+            fresh.push_back(hwnd);
+    }
+    return fresh;
+}
+
+NewEditorWindows::~NewEditorWindows()
+{
+    for (HWND hwnd : Now()) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        HANDLE hProcess = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        PostMessageA(hwnd, WM_CLOSE, 0, 0);
+        if (hProcess) {
+            if (WaitForSingleObject(hProcess, 5000) != WAIT_OBJECT_0)
+                TerminateProcess(hProcess, 99);
+            CloseHandle(hProcess);
+        }
+    }
 }

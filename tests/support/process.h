@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 std::string TestExeDir();
 std::string TekstorExePath();
@@ -28,6 +29,9 @@ public:
     DWORD Pid() const { return m_pi.dwProcessId; }
     // Waits for the process to end; returns its exit code, or -1 on time-out.
     int WaitForExit(DWORD timeoutMs = 10000);
+    // Closes the window, answers No if the save prompt comes, and returns the
+    // exit code as WaitForExit does.
+    int CloseDiscardingChanges();
 
 private:
     PROCESS_INFORMATION m_pi = {};
@@ -46,3 +50,21 @@ void TypeText(const std::string& text);
 bool BringToFront(HWND hwnd);
 
 #endif
+
+// The visible dialog (message box or file dialog) that process pid shows
+// now and that is not disabled behind another one; NULL when there is none.
+HWND FindProcessDialog(DWORD pid);
+
+// Editor main windows that appear after this object was made, in any process
+// (the copies that an editor starts for further names). Closes them at the end.
+class NewEditorWindows {
+public:
+    NewEditorWindows();
+    ~NewEditorWindows();
+    NewEditorWindows(const NewEditorWindows&) = delete;
+    NewEditorWindows& operator=(const NewEditorWindows&) = delete;
+    // Visible ones not counted before, without those of process pidExcept.
+    std::vector<HWND> Now(DWORD pidExcept = 0) const;
+private:
+    std::vector<HWND> m_before;
+};

@@ -12,7 +12,7 @@ TEST_F(ShellTest, StartShowsTheMainWindowWithAnEmptyFocusedPane)
     char cls[64] = "";
     GetClassNameA(g_hwndMain, cls, sizeof cls);
     EXPECT_STREQ(cls, "WndClassTekstor");
-    EXPECT_EQ(WindowText(g_hwndMain), "Tekstor");
+    EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - Unbenannt");
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(g_hwndMain, GWL_STYLE)) & ~WS_CLIPSIBLINGS,
               static_cast<DWORD>(WS_OVERLAPPEDWINDOW | WS_VISIBLE));
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(g_hwndMain, GWL_EXSTYLE)) & 0x40300u, 0x40300u);

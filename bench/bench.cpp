@@ -1,0 +1,458 @@
+// Figures for start-up, load and save, each measured against a floor: the
+// least any program must do for the same job under the same system. Run by
+// scripts/bench; prints a table and asserts nothing.
+//
+//   tekstor_bench [--quick]         the whole table
+//   tekstor_bench child MODE ARGS   one measurement in a fresh process
+//
+// Each load and save runs in a process of its own, so that the memory one
+// measurement leaves behind cannot count toward the next.
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/shell.h"
+#include "app/state.h"
+#include "document/document.h"
+#include "edit/editpane.h"
+
+namespace {
+
+double Now()
+{
+    static LARGE_INTEGER freq;
+    if (!freq.QuadPart)
+        QueryPerformanceFrequency(&freq);
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
+}
+
+// Commit charge of a process. (Wine 8 reports PrivateUsage as 0.)
+PROCESS_MEMORY_COUNTERS Memory(HANDLE hProcess)
+{
+    PROCESS_MEMORY_COUNTERS pmc = {};
+    pmc.cb = sizeof pmc;
+    GetProcessMemoryInfo(hProcess, &pmc, sizeof pmc);
+    return pmc;
+}
+
+// Samples this process's commit charge while an operation runs, so that the
+// peak of the operation itself is seen, not one left over from before it.
+struct Sampler {
+    volatile LONG bStop = 0;
+    SIZE_T peak = 0;
+    HANDLE hThread = NULL;
+};
+
+DWORD WINAPI SampleProc(LPVOID param)
+{
+    Sampler* s = static_cast<Sampler*>(param);
+    while (!s->bStop) {
+        s->peak = std::max(s->peak, Memory(GetCurrentProcess()).PagefileUsage);
+        Sleep(1);
+    }
+    return 0;
+}
+
+struct Measured {
+    double ms = 0;
+    SIZE_T before = 0;  // commit charge just before the operation
+    SIZE_T peak = 0;    // highest commit charge seen while it ran
+};
+
+template <typename Op>
+Measured Measure(Op op)
+{
+    Measured m;
+    Sampler s;
+    m.before = Memory(GetCurrentProcess()).PagefileUsage;
+    s.peak = m.before;
+    s.hThread = CreateThread(NULL, 0, SampleProc, &s, 0, NULL);
+    const double t0 = Now();
+    op();
+    m.ms = Now() - t0;
+    s.bStop = 1;
+    WaitForSingleObject(s.hThread, INFINITE);
+    CloseHandle(s.hThread);
+    m.peak = std::max(s.peak, Memory(GetCurrentProcess()).PagefileUsage);
+    return m;
+}
+
+void PumpIdle()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+        HandleLoopMessage(&msg, NULL);
+}
+
+// The editor as it starts, its document untitled.
+bool StartEditor()
+{
+    static char szArgs[] = "";
+    HACCEL hAccel;
+    if (!StartInstance(GetModuleHandleA(NULL), NULL, szArgs, SW_SHOW, &hAccel))
+        return false;
+    PumpIdle();
+    return true;
+}
+
+// The floor's pane: the same kind of Edit control, style, limit and font.
+HWND CreateFloorPane()
+{
+    HWND hwndParent = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                      CW_USEDEFAULT, CW_USEDEFAULT, 800, 600, NULL, NULL,
+                                      NULL, NULL);
+    RECT rc;
+    GetClientRect(hwndParent, &rc);
+    HWND hwnd = CreateWindowExA(0, "Edit", NULL, EDIT_STYLE_NOWRAP | WS_VISIBLE, 0, 0, rc.right,
+                                rc.bottom, hwndParent, NULL, NULL, NULL);
+    SendMessageA(hwnd, EM_SETLIMITTEXT, 0, 0);
+    SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(CreatePaneFont()), 0);
+    return hwnd;
+}
+
+char* ReadAll(const char* pszPath, DWORD* pcb)
+{
+    HANDLE h = CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, NULL);
+    const DWORD cb = GetFileSize(h, NULL);
+    char* p = static_cast<char*>(GlobalAlloc(GMEM_FIXED, cb + 1));
+    DWORD got = 0;
+    ReadFile(h, p, cb, &got, NULL);
+    p[got] = '\0';
+    CloseHandle(h);
+    *pcb = got;
+    return p;
+}
+
+int RunChild(const std::string& mode, const char* pszFile, const char* pszOut)
+{
+    Measured m;
+    if (mode == "load-tekstor") {
+        if (!StartEditor())
+            return 1;
+        lstrcpynA(g_szFileName, pszFile, MAX_PATH);
+        BOOL ok = FALSE;
+        m = Measure([&] { ok = LoadDocument(g_hwndEdit); });
+        if (!ok)
+            return 1;
+    } else if (mode == "load-floor") {
+        HWND hwndPane = CreateFloorPane();
+        m = Measure([&] {
+            DWORD cb;
+            char* p = ReadAll(pszFile, &cb);
+            SetWindowTextA(hwndPane, p);
+            GlobalFree(p);
+        });
+    } else if (mode == "save-tekstor") {
+        if (!StartEditor())
+            return 1;
+        lstrcpynA(g_szFileName, pszFile, MAX_PATH);
+        if (!LoadDocument(g_hwndEdit))
+            return 1;
+        lstrcpynA(g_szFileName, pszOut, MAX_PATH);
+        BOOL ok = FALSE;
+        m = Measure([&] { ok = SaveDocument(g_hwndEdit); });
+        if (!ok)
+            return 1;
+    } else if (mode == "save-pane-floor") {
+        // Any program whose text lives in an Edit control must copy it out
+        // before it can write it: the floor for saving from a pane.
+        HWND hwndPane = CreateFloorPane();
+        DWORD cb;
+        char* p = ReadAll(pszFile, &cb);
+        SetWindowTextA(hwndPane, p);
+        GlobalFree(p);
+        m = Measure([&] {
+            const int cch = GetWindowTextLengthA(hwndPane);
+            char* pText = static_cast<char*>(GlobalAlloc(GMEM_FIXED, cch + 1));
+            const int got = GetWindowTextA(hwndPane, pText, cch + 1);
+            HANDLE h = CreateFileA(pszOut, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, NULL);
+            DWORD written;
+            WriteFile(h, pText, got, &written, NULL);
+            CloseHandle(h);
+            GlobalFree(pText);
+        });
+    } else if (mode == "save-floor") {
+        DWORD cb;
+        char* p = ReadAll(pszFile, &cb);
+        m = Measure([&] {
+            HANDLE h = CreateFileA(pszOut, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, NULL);
+            DWORD written;
+            WriteFile(h, p, cb, &written, NULL);
+            CloseHandle(h);
+        });
+        GlobalFree(p);
+    } else {
+        return 2;
+    }
+    printf("%.3f %llu %llu\n", m.ms, static_cast<unsigned long long>(m.before),
+           static_cast<unsigned long long>(m.peak));
+    return 0;
+}
+
+std::string ExeDir()
+{
+    char path[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(NULL, path, MAX_PATH);
+    std::string dir(path, n);
+    return dir.substr(0, dir.find_last_of('\\'));
+}
+
+// Runs one child measurement and reads back its line.
+bool RunMeasurement(const std::string& args, Measured* m)
+{
+    SECURITY_ATTRIBUTES sa = {sizeof sa, NULL, TRUE};
+    HANDLE hRead, hWrite;
+    if (!CreatePipe(&hRead, &hWrite, &sa, 0))
+        return false;
+    SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = hWrite;
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = "\"" + ExeDir() + "\\tekstor_bench.exe\" child " + args;
+    std::vector<char> buf(cmd.begin(), cmd.end());
+    buf.push_back('\0');
+    const BOOL started = CreateProcessA(NULL, buf.data(), NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi);
+    CloseHandle(hWrite);
+    std::string out;
+    if (started) {
+        char chunk[256];
+        DWORD got;
+        while (ReadFile(hRead, chunk, sizeof chunk, &got, NULL) && got)
+            out.append(chunk, got);
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    CloseHandle(hRead);
+    unsigned long long before = 0, peak = 0;
+    if (sscanf(out.c_str(), "%lf %llu %llu", &m->ms, &before, &peak) != 3)
+        return false;
+    m->before = static_cast<SIZE_T>(before);
+    m->peak = static_cast<SIZE_T>(peak);
+    return true;
+}
+
+struct Found {
+    DWORD pid;
+    const char* pszClass;
+    HWND hwnd;
+};
+
+BOOL CALLBACK FindVisibleProc(HWND hwnd, LPARAM lParam)
+{
+    Found* f = reinterpret_cast<Found*>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    char cls[64] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (pid == f->pid && lstrcmpA(cls, f->pszClass) == 0 && IsWindowVisible(hwnd)) {
+        f->hwnd = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// From the start of the process until its window is visible and it waits
+// for input with nothing left to do.
+bool MeasureStartup(const std::string& exe, const char* pszClass, Measured* m)
+{
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = "\"" + exe + "\"";
+    std::vector<char> buf(cmd.begin(), cmd.end());
+    buf.push_back('\0');
+    const double t0 = Now();
+    if (!CreateProcessA(NULL, buf.data(), NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return false;
+    Found f = {pi.dwProcessId, pszClass, NULL};
+    for (;;) {
+        WaitForInputIdle(pi.hProcess, 10000);
+        f.hwnd = NULL;
+        EnumWindows(FindVisibleProc, reinterpret_cast<LPARAM>(&f));
+        if (f.hwnd && WaitForInputIdle(pi.hProcess, 0) == 0)
+            break;
+        if (Now() - t0 > 20000)
+            return false;
+        Sleep(0);
+    }
+    m->ms = Now() - t0;
+    const PROCESS_MEMORY_COUNTERS pmc = Memory(pi.hProcess);
+    m->before = 0;
+    m->peak = pmc.PeakPagefileUsage;
+    PostMessageA(f.hwnd, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0)
+        TerminateProcess(pi.hProcess, 99);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return true;
+}
+
+// The fastest run: the machine is shared, and anything else running can only
+// make a run slower, never faster.
+Measured Best(std::vector<Measured> runs)
+{
+    std::sort(runs.begin(), runs.end(),
+              [](const Measured& a, const Measured& b) { return a.ms < b.ms; });
+    Measured m = runs[0];
+    // Memory: the worst of the runs.
+    for (const Measured& r : runs) {
+        m.peak = std::max(m.peak, r.peak);
+        m.before = std::max(m.before, r.before);
+    }
+    return m;
+}
+
+double MB(SIZE_T bytes)
+{
+    return static_cast<double>(bytes) / (1024.0 * 1024.0);
+}
+
+void PrintRow(const char* pszWhat, const Measured& t, const Measured& f, SIZE_T cbText)
+{
+    const double extraT = MB(t.peak - t.before), extraF = MB(f.peak - f.before);
+    printf("%-14s %9.1f ms %9.1f ms %+6.1f%%   %8.1f MB %8.1f MB %8.1f MB  %s\n", pszWhat, t.ms,
+           f.ms, (t.ms / f.ms - 1.0) * 100.0, extraT, extraF, extraT - extraF,
+           (t.peak - t.before) <= (f.peak - f.before) + cbText + 65536 ? "within" : "OVER");
+}
+
+// About 80 characters a line, CR LF, with some bytes of the upper half
+// (never 0x98, which Wine's Edit control cannot take among others).
+bool MakeDocument(const std::string& path, DWORD cb)
+{
+    std::string text;
+    text.reserve(cb);
+    static const char kLine[] = "Zeile mit Umlauten \xE4\xF6\xFC\xDF und Ziffern 0123456789, "
+                                "damit sie nach Text aussieht: ";
+    unsigned n = 0;
+    while (text.size() < cb) {
+        char line[128];
+        const int len = snprintf(line, sizeof line, "%s%06u\r\n", kLine, n++);
+        text.append(line, static_cast<size_t>(len));
+    }
+    text.resize(cb);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(h, text.data(), cb, &written, NULL);
+    CloseHandle(h);
+    return ok && written == cb;
+}
+
+int RunAll(bool bQuick)
+{
+    const std::string dir = ExeDir();
+    printf("%-14s %12s %12s %7s   %11s %11s %11s\n", "", "tekstor", "floor", "diff",
+           "mem tekstor", "mem floor", "mem diff");
+
+    // Start-up: time to an idle, visible window; memory is the whole peak.
+    const int nStarts = bQuick ? 3 : 9;
+    std::vector<Measured> st, sf;
+    for (int i = 0; i < nStarts; ++i) {
+        Measured m;
+        if (MeasureStartup(dir + "\\tekstor.exe", "WndClassTekstor", &m))
+            st.push_back(m);
+        if (MeasureStartup(dir + "\\floor_window.exe", "FloorWindow", &m))
+            sf.push_back(m);
+    }
+    if (st.empty() || sf.empty()) {
+        fprintf(stderr, "start-up could not be measured\n");
+        return 1;
+    }
+    const Measured t = Best(st), f = Best(sf);
+    printf("%-14s %9.1f ms %9.1f ms %+6.1f%%   %8.1f MB %8.1f MB %8.1f MB  (whole process)\n",
+           "start-up", t.ms, f.ms, (t.ms / f.ms - 1.0) * 100.0, MB(t.peak), MB(f.peak),
+           MB(t.peak) - MB(f.peak));
+
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    const std::string src = std::string(tmp) + "tekstor_bench_in.txt";
+    const std::string out = std::string(tmp) + "tekstor_bench_out.txt";
+    struct Size {
+        DWORD mb;
+        int nRuns;
+    };
+    const std::vector<Size> sizes = bQuick ? std::vector<Size>{{1, 1}, {10, 1}}
+                                           : std::vector<Size>{{1, 5}, {10, 3}, {50, 1}};
+    for (const Size& size : sizes) {
+        const DWORD cb = size.mb * 1024 * 1024;
+        if (!MakeDocument(src, cb)) {
+            fprintf(stderr, "could not write %s\n", src.c_str());
+            return 1;
+        }
+        const char* modes[3][2] = {{"load-tekstor", "load-floor"},
+                                   {"save-tekstor", "save-floor"},
+                                   {"save-tekstor", "save-pane-floor"}};
+        const char* names[3] = {"load", "save", "save/pane"};
+        for (int op = 0; op < 3; ++op) {
+            std::vector<Measured> rt, rf;
+            for (int i = 0; i < size.nRuns; ++i) {
+                Measured m;
+                const std::string files = "\"" + src + "\" \"" + out + "\"";
+                if (RunMeasurement(std::string(modes[op][0]) + " " + files, &m))
+                    rt.push_back(m);
+                if (RunMeasurement(std::string(modes[op][1]) + " " + files, &m))
+                    rf.push_back(m);
+            }
+            if (rt.empty() || rf.empty()) {
+                fprintf(stderr, "%s of %lu MB could not be measured\n", names[op], size.mb);
+                return 1;
+            }
+            char what[32];
+            snprintf(what, sizeof what, "%s %lu MB", names[op], size.mb);
+            PrintRow(what, Best(rt), Best(rf), cb);
+            fflush(stdout);
+        }
+    }
+    DeleteFileA(src.c_str());
+    DeleteFileA(out.c_str());
+    printf("\nfloors: start-up a bare window; load one ReadFile and SetWindowTextA into\n"
+           "the same Edit control; save one WriteFile of bytes in hand; save/pane the text\n"
+           "copied out of an Edit control (GetWindowTextA) and written with one WriteFile.\n"
+           "Times are the best of each run's repetitions. mem: the most memory (commit\n"
+           "charge) the operation added while it ran; \"within\": no more than the\n"
+           "floor's plus one copy of the text.\n");
+    return 0;
+}
+
+}  // namespace
+
+// Start-up of any program: tekstor_bench startup EXE CLASS RUNS
+int RunStartup(const char* pszExe, const char* pszClass, int nRuns)
+{
+    std::vector<Measured> runs;
+    for (int i = 0; i < nRuns; ++i) {
+        Measured m;
+        if (MeasureStartup(pszExe, pszClass, &m))
+            runs.push_back(m);
+    }
+    if (runs.empty())
+        return 1;
+    const Measured best = Best(runs);
+    printf("%s: best of %d %.1f ms, peak %.1f MB\n", pszExe, nRuns, best.ms, MB(best.peak));
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc >= 5 && strcmp(argv[1], "startup") == 0)
+        return RunStartup(argv[2], argv[3], atoi(argv[4]));
+    if (argc >= 3 && strcmp(argv[1], "child") == 0)
+        return RunChild(argv[2], argc > 3 ? argv[3] : "", argc > 4 ? argv[4] : "");
+    return RunAll(argc > 1 && strcmp(argv[1], "--quick") == 0);
+}

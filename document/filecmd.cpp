@@ -1,0 +1,189 @@
+// File commands and the save prompt. Every command that would discard a
+// modified document asks first; every command that adopts a new name before
+// it touches a file takes the old name back when the file work fails, so the
+// name in g_szFileName always belongs to the text in the pane.
+#include "document/filecmd.h"
+
+#include <cstdio>
+
+#include "app/state.h"
+#include "document/document.h"
+#include "res/resource.h"
+
+void FormatSavePrompt(char* pszOut, const char* pszFormat, const char* pszName)
+{
+    const int cchNeeded = snprintf(pszOut, PROMPT_HALF, pszFormat, pszName);
+    if (cchNeeded < 0) {
+        pszOut[0] = '\0';
+        return;
+    }
+    if (cchNeeded < PROMPT_HALF)
+        return;
+    // Keep the end of the name, where the file's own name is, and mark the cut.
+    const int cchCut = cchNeeded - (PROMPT_HALF - 1) + 3;
+    const char* pszTail = pszName;
+    while (*pszTail && pszTail - pszName < cchCut)
+        pszTail = CharNextA(pszTail);
+    char szShortened[MAX_PATH + 4];
+    snprintf(szShortened, sizeof szShortened, "...%s", pszTail);
+    snprintf(pszOut, PROMPT_HALF, pszFormat, szShortened);
+}
+
+BOOL QuerySaveChanges(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
+{
+    if (!SendMessageA(hwndEdit, EM_GETMODIFY, 0, 0))
+        return TRUE;
+    char area[2 * PROMPT_HALF] = "";
+    char* pszMessage = area;
+    char* pszSecond = area + PROMPT_HALF;
+    LoadStringA(hInstance, IDS_SAVE_PROMPT, pszSecond, PROMPT_HALF - 1);
+    FormatSavePrompt(pszMessage, pszSecond, g_szFileName);
+    LoadStringA(hInstance, IDS_APPNAME, pszSecond, PROMPT_HALF - 1);
+
+    switch (MessageBoxA(hwndMain, pszMessage, pszSecond, MB_YESNOCANCEL | MB_ICONEXCLAMATION)) {
+    case IDYES:
+        return FileSave(hInstance, hwndMain, hwndEdit) ? TRUE : FALSE;
+    case IDNO:
+        return TRUE;
+    default:
+        // Cancel, or the box could not be shown at all (0 or -1): going on
+        // would throw the user's changes away unasked.
+        return FALSE;
+    }
+}
+
+BOOL FileNew(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
+{
+    if (!QuerySaveChanges(hInstance, hwndMain, hwndEdit))
+        return FALSE;
+    LoadStringA(hInstance, IDS_UNTITLED, g_szFileName, 29);
+    g_bUntitled = TRUE;
+    UpdateTitle(hInstance, hwndMain, g_bRecording);
+    // Replacing the whole text also clears the modification flag.
+    SetWindowTextA(hwndEdit, NULL);
+    return TRUE;
+}
+
+static void BuildFilterList(HINSTANCE hInstance, char* pszFilter)
+{
+    ZeroMemory(pszFilter, FILTER_SIZE);
+    const int cchText = LoadStringA(hInstance, IDS_FILTER_TEXT, pszFilter, 100);
+    char* p = pszFilter + cchText + 1;
+    lstrcpynA(p, "*.txt", 6);
+    p += 6;
+    const int cchLeft = 100 - cchText - 7;
+    const int cchAll = cchLeft > 1 ? LoadStringA(hInstance, IDS_FILTER_ALL, p, cchLeft) : 0;
+    p += cchAll + 1;
+    lstrcpynA(p, "*.*", 4);
+    // The zero fill supplies the list's closing NUL.
+}
+
+// The common dialogs are loaded when a file dialog is first opened: imported
+// at start, their library would cost every start of the program a fifth of
+// its time and memory, for a dialog many runs never open.
+static BOOL RunFileDialog(const char* pszFunction, OPENFILENAMEA* ofn)
+{
+    using FileDialogFunction = BOOL(WINAPI*)(LPOPENFILENAMEA);
+    HMODULE hModule = LoadLibraryA("comdlg32.dll");
+    if (!hModule)
+        return FALSE;
+    FileDialogFunction pfn = reinterpret_cast<FileDialogFunction>(
+        reinterpret_cast<void*>(GetProcAddress(hModule, pszFunction)));
+    return pfn ? pfn(ofn) : FALSE;
+}
+
+void PrepareFileDialog(OPENFILENAMEA* ofn, HINSTANCE hInstance, HWND hwndMain, char* pszFile,
+                       char* pszFilter, DWORD dwFlags)
+{
+    // A titled document opens the dialog in its own directory, its long name
+    // preselected; an untitled one offers the untitled name.
+    ComposeShownName(pszFile, MAX_PATH);
+    BuildFilterList(hInstance, pszFilter);
+    ZeroMemory(ofn, sizeof *ofn);
+    ofn->lStructSize = FILE_DIALOG_RECORD_SIZE;
+    ofn->hwndOwner = hwndMain;
+    ofn->hInstance = hInstance;
+    ofn->lpstrFilter = pszFilter;
+    ofn->lpstrFile = pszFile;
+    ofn->nMaxFile = MAX_PATH;
+    ofn->Flags = dwFlags;
+    ofn->lpstrDefExt = "txt";
+    ofn->lpfnHook = FileDialogHookProc;
+}
+
+BOOL FileOpen(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
+{
+    if (!QuerySaveChanges(hInstance, hwndMain, hwndEdit))
+        return FALSE;
+    char szFile[MAX_PATH];
+    char szFilter[FILTER_SIZE];
+    OPENFILENAMEA ofn;
+    PrepareFileDialog(&ofn, hInstance, hwndMain, szFile, szFilter, OPEN_DIALOG_FLAGS);
+    if (!RunFileDialog("GetOpenFileNameA", &ofn))
+        return FALSE;
+    // A name the user only asked to create has no short form and ends here.
+    char szShort[MAX_PATH];
+    const DWORD cchShort = GetShortPathNameA(szFile, szShort, MAX_PATH);
+    if (cchShort == 0 || cchShort >= MAX_PATH)
+        return FALSE;
+
+    DocumentName previous;
+    RememberDocumentName(&previous);
+    lstrcpynA(g_szFileName, szShort, MAX_PATH);
+    g_bUntitled = FALSE;
+    if (!LoadDocument(hwndEdit)) {
+        RestoreDocumentName(&previous, hInstance, hwndMain);
+        return FALSE;
+    }
+    UpdateTitle(hInstance, hwndMain, g_bRecording);
+    return TRUE;
+}
+
+BOOL FileSave(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
+{
+    if (g_bUntitled)
+        return FileSaveAs(hInstance, hwndMain, hwndEdit);
+    return SaveDocument(hwndEdit);
+}
+
+BOOL FileSaveAs(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
+{
+    char szFile[MAX_PATH];
+    char szFilter[FILTER_SIZE];
+    OPENFILENAMEA ofn;
+    PrepareFileDialog(&ofn, hInstance, hwndMain, szFile, szFilter, SAVE_DIALOG_FLAGS);
+    if (!RunFileDialog("GetSaveFileNameA", &ofn))
+        return FALSE;
+
+    DocumentName previous;
+    RememberDocumentName(&previous);
+    lstrcpynA(g_szFileName, szFile, MAX_PATH);
+    g_bUntitled = FALSE;
+    if (!FileSave(hInstance, hwndMain, hwndEdit)) {
+        RestoreDocumentName(&previous, hInstance, hwndMain);
+        return FALSE;
+    }
+    UpdateTitle(hInstance, hwndMain, g_bRecording);
+    return TRUE;
+}
+
+UINT_PTR CALLBACK FileDialogHookProc(HWND, UINT uMsg, WPARAM, LPARAM lParam)
+{
+    // The hook runs in a child of the dialog; the notification names the
+    // dialog itself, which is the window to move.
+    if (uMsg == WM_NOTIFY) {
+        const NMHDR* pHeader = reinterpret_cast<const NMHDR*>(lParam);
+        if (pHeader->code == static_cast<UINT>(CDN_INITDONE))
+            CenterWindowOnScreen(pHeader->hwndFrom);
+    }
+    return 0;
+}
+
+void CenterWindowOnScreen(HWND hwnd)
+{
+    RECT rc;
+    GetWindowRect(hwnd, &rc);
+    const int y = (GetSystemMetrics(SM_CYSCREEN) + rc.top - rc.bottom) / 2;
+    const int x = (GetSystemMetrics(SM_CXSCREEN) + rc.left - rc.right) / 2;
+    SetWindowPos(hwnd, NULL, x, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+}

@@ -1,0 +1,23 @@
+// Opening a document named in the argument string or dropped onto the window.
+// A copy of the editor shows one document; further names in the argument
+// string go to a new copy of the program, which does the same with them.
+#ifndef TEKSTOR_DOCUMENT_OPENARGS_H
+#define TEKSTOR_DOCUMENT_OPENARGS_H
+
+#include <windows.h>
+
+constexpr int DROP_BUFFER_SIZE = 256;
+
+// TRUE when pszPath names an existing file that can be opened for reading;
+// its short form is then in g_szFileName. FALSE leaves g_szFileName alone.
+BOOL AdoptExistingFile(const char* pszPath);
+
+// Searches pszArgs (cut in place) for the first name that AdoptExistingFile
+// accepts. Returns whether one was; *ppszRemainder receives what is to be
+// handed on to a new copy, or NULL when nothing is.
+BOOL FindArgumentName(char* pszArgs, char** ppszRemainder);
+
+void OpenFromArguments(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit, LPSTR pszArgs);
+void OnDropFiles(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+
+#endif

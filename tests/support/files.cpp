@@ -1,0 +1,112 @@
+#include "support/files.h"
+
+#include <shellapi.h>
+
+#include <vector>
+
+TempDir::TempDir()
+{
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    static int s_nSerial;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        char name[64];
+        wsprintfA(name, "tekstor test %lu-%d", GetCurrentProcessId(), ++s_nSerial);
+        std::string path = std::string(tmp) + name;
+        if (CreateDirectoryA(path.c_str(), NULL)) {
+            m_path = path;
+            return;
+        }
+    }
+}
+
+static void RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((path + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string child = path + "\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(child.c_str());
+            }
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+TempDir::~TempDir()
+{
+    if (!m_path.empty())
+        RemoveTree(m_path);
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, NULL);
+    CloseHandle(h);
+    return ok && written == bytes.size();
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                           OPEN_EXISTING, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    std::string bytes(GetFileSize(h, NULL), '\0');
+    DWORD got = 0;
+    if (!bytes.empty())
+        ReadFile(h, &bytes[0], static_cast<DWORD>(bytes.size()), &got, NULL);
+    CloseHandle(h);
+    bytes.resize(got);
+    return bytes;
+}
+
+std::string ShortPath(const std::string& path)
+{
+    char buf[MAX_PATH] = "";
+    GetShortPathNameA(path.c_str(), buf, MAX_PATH);
+    return buf;
+}
+
+std::string LongPath(const std::string& path)
+{
+    char buf[MAX_PATH] = "";
+    GetLongPathNameA(path.c_str(), buf, MAX_PATH);
+    return buf;
+}
+
+FileLock::FileLock(const std::string& path)
+    : m_hFile(CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, 0, NULL))
+{
+}
+
+FileLock::~FileLock()
+{
+    if (m_hFile != INVALID_HANDLE_VALUE)
+        CloseHandle(m_hFile);
+}
+
+std::string ShellDisplayName(const std::string& path)
+{
+    SHFILEINFOA info = {};
+    SHGetFileInfoA(path.c_str(), 0, &info, sizeof info, SHGFI_DISPLAYNAME);
+    return info.szDisplayName;
+}
+
+std::string DirectoryPart(const std::string& path)
+{
+    return path.substr(0, path.find_last_of('\\') + 1);
+}

@@ -1,0 +1,324 @@
+// Opening from the argument string and from dropped files. Handing names on
+// starts a new copy of the running program, which in a test process would be
+// the test program itself: here the search is checked on its own, and the
+// hand-off end to end in the e2e tests.
+#include "unit/document_fixture.h"
+
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "app/shell.h"
+#include "document/filecmd.h"
+#include "document/openargs.h"
+#include "res/resource.h"
+#include "support/dialogs.h"
+#include "support/files.h"
+
+namespace {
+
+class OpenArgsTest : public DocumentFixture {
+protected:
+    void SetUp() override
+    {
+        DocumentFixture::SetUp();
+        GetCurrentDirectoryA(MAX_PATH, m_szOldDir);
+        // Relative names in the argument strings below are found in the folder.
+        SetCurrentDirectoryA(m_dir.Path().c_str());
+        for (const char* name : {"eins.txt", "zwei.txt", "brief", "brief x.txt", "mit leer.txt"})
+            WriteBytes(m_dir / name, std::string("Inhalt von ") + name);
+        CreateDirectoryA((m_dir / "ordner").c_str(), NULL);
+    }
+    void TearDown() override
+    {
+        SetCurrentDirectoryA(m_szOldDir);
+        DocumentFixture::TearDown();
+    }
+    std::string Short(const std::string& name) const { return ShortPath(m_dir / name); }
+    struct Found {
+        bool bAccepted;
+        std::string name;       // g_szFileName when accepted
+        std::string remainder;  // "<none>" when nothing is handed on
+    };
+    Found Search(std::string args)
+    {
+        lstrcpyA(g_szFileName, "vorher");
+        args.push_back('\0');
+        char* pszRemainder = nullptr;
+        Found found;
+        found.bAccepted = FindArgumentName(&args[0], &pszRemainder) != FALSE;
+        found.name = found.bAccepted ? g_szFileName : "";
+        if (!found.bAccepted) {
+            EXPECT_STREQ(g_szFileName, "vorher");
+        }
+        found.remainder = pszRemainder ? pszRemainder : "<none>";
+        return found;
+    }
+    void Drop(std::initializer_list<std::string> paths, HGLOBAL* phDrop = nullptr)
+    {
+        std::string list;
+        for (const std::string& p : paths)
+            list += p + '\0';
+        list += '\0';
+        HGLOBAL h = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
+        DROPFILES* df = static_cast<DROPFILES*>(GlobalLock(h));
+        df->pFiles = sizeof(DROPFILES);
+        df->fWide = FALSE;
+        memcpy(reinterpret_cast<char*>(df) + sizeof(DROPFILES), list.data(), list.size());
+        GlobalUnlock(h);
+        if (phDrop)
+            *phDrop = h;
+        SendMessageA(g_hwndMain, WM_DROPFILES, reinterpret_cast<WPARAM>(h), 0);
+        Pump();
+    }
+    char m_szOldDir[MAX_PATH] = "";
+};
+
+// DragFinish gives the drop's memory back; a freed handle has no size.
+bool Released(HGLOBAL h)
+{
+    return GlobalSize(h) == 0;
+}
+
+}  // namespace
+
+TEST_F(OpenArgsTest, AdoptOnlyAcceptsReadableFilesAndStoresTheShortForm)
+{
+    lstrcpyA(g_szFileName, "vorher");
+    EXPECT_FALSE(AdoptExistingFile("fehlt.txt"));
+    EXPECT_FALSE(AdoptExistingFile("ordner"));
+    EXPECT_FALSE(AdoptExistingFile(""));
+    {
+        FileLock lock(m_dir / "eins.txt");
+        EXPECT_FALSE(AdoptExistingFile("eins.txt"));
+    }
+    EXPECT_STREQ(g_szFileName, "vorher");
+    EXPECT_TRUE(AdoptExistingFile((m_dir / "mit leer.txt").c_str()));
+    EXPECT_EQ(std::string(g_szFileName), ShortPath(m_dir / "mit leer.txt"));
+    EXPECT_EQ(std::string(g_szFileName).find("mit leer"), std::string::npos);
+}
+
+TEST_F(OpenArgsTest, UnquotedNamesAreFoundByTheirShortestReadablePrefix)
+{
+    Found f = Search("");
+    EXPECT_FALSE(f.bAccepted);
+    EXPECT_EQ(f.remainder, "<none>");
+
+    // A path with spaces whose first word names nothing: the whole path.
+    f = Search(m_dir / "mit leer.txt");
+    EXPECT_TRUE(f.bAccepted);
+    EXPECT_EQ(f.name, ShortPath(m_dir / "mit leer.txt"));
+    EXPECT_EQ(f.remainder, "<none>");
+
+    f = Search("eins.txt zwei.txt");
+    EXPECT_TRUE(f.bAccepted);
+    EXPECT_EQ(f.name, Short("eins.txt"));
+    EXPECT_EQ(f.remainder, "zwei.txt");
+
+    // The shortest readable prefix wins, even over a longer file name.
+    f = Search("brief x.txt");
+    EXPECT_TRUE(f.bAccepted);
+    EXPECT_EQ(f.name, Short("brief"));
+    EXPECT_EQ(f.remainder, "x.txt");
+
+    f = Search("eins.txt zwei.txt \"drei vier\"");
+    EXPECT_EQ(f.name, Short("eins.txt"));
+    EXPECT_EQ(f.remainder, "zwei.txt \"drei vier\"");
+
+    // Only spaces separate names: a tab belongs to the name.
+    f = Search("eins.txt\tzwei.txt");
+    EXPECT_FALSE(f.bAccepted);
+    EXPECT_EQ(f.remainder, "<none>");
+
+    // Candidates are prefixes only: a missing first name takes the rest with it.
+    f = Search("fehlt.txt eins.txt");
+    EXPECT_FALSE(f.bAccepted);
+    EXPECT_EQ(f.remainder, "<none>");
+
+    f = Search("fehlt ordner");
+    EXPECT_FALSE(f.bAccepted);
+    EXPECT_EQ(f.remainder, "<none>");
+}
+
+TEST_F(OpenArgsTest, AQuotedNameIsTestedOnceAndOnlyAQuoteStartsTheRemainder)
+{
+    Found f = Search("\"eins.txt\" \"zwei.txt\"");
+    EXPECT_EQ(f.name, Short("eins.txt"));
+    EXPECT_EQ(f.remainder, "\"zwei.txt\"");
+
+    f = Search("\"mit leer.txt\" zwei.txt eins.txt");
+    EXPECT_TRUE(f.bAccepted);
+    EXPECT_EQ(f.name, Short("mit leer.txt"));
+    EXPECT_EQ(f.remainder, "<none>");
+
+    f = Search("\"fehlt.txt\" \"zwei.txt\"");
+    EXPECT_FALSE(f.bAccepted);
+    EXPECT_EQ(f.remainder, "\"zwei.txt\"");
+
+    f = Search("\"mit leer.txt");
+    EXPECT_TRUE(f.bAccepted);
+    EXPECT_EQ(f.name, Short("mit leer.txt"));
+    EXPECT_EQ(f.remainder, "<none>");
+
+    f = Search("\"eins.txt\"x\"zwei.txt\"");
+    EXPECT_EQ(f.name, Short("eins.txt"));
+    EXPECT_EQ(f.remainder, "\"zwei.txt\"");
+
+    f = Search("\"brief x.txt\"");
+    EXPECT_EQ(f.name, Short("brief x.txt"));
+}
+
+TEST_F(OpenArgsTest, ABlankRemainderIsNotHandedOn)
+{
+    Found f = Search("eins.txt ");
+    EXPECT_EQ(f.name, Short("eins.txt"));
+    EXPECT_EQ(f.remainder, "<none>");
+    f = Search("eins.txt  \t ");
+    EXPECT_EQ(f.remainder, "<none>");
+    f = Search("\"eins.txt\" \"");
+    EXPECT_EQ(f.remainder, "\"");
+}
+
+TEST_F(OpenArgsTest, AnAcceptedNameIsLoadedAndShownInTheCaption)
+{
+    std::string args = m_dir / "mit leer.txt";
+    OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, &args[0]);
+    const std::string shortPath = ShortPath(m_dir / "mit leer.txt");
+    EXPECT_EQ(std::string(g_szFileName), shortPath);
+    EXPECT_FALSE(g_bUntitled);
+    EXPECT_EQ(PaneText(), "Inhalt von mit leer.txt");
+    EXPECT_FALSE(Modified());
+    EXPECT_EQ(WindowText(g_hwndMain),
+              "Tekstor - " + DirectoryPart(shortPath) + ShellDisplayName(shortPath));
+}
+
+TEST_F(OpenArgsTest, NoAcceptedNameLeavesAnUntitledDocumentThatSaveAsksANameFor)
+{
+    SetPaneText("alt");
+    std::string args = "ordner";
+    OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, &args[0]);
+    EXPECT_EQ(PaneText(), "");
+    EXPECT_TRUE(g_bUntitled);
+    EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - Unbenannt");
+    DialogScript script({CancelFileDialog()});
+    Command(IDM_SAVE);
+    EXPECT_EQ(script.Done(), 1u);
+}
+
+TEST_F(OpenArgsTest, AFileThatCannotBeLoadedAfterAllLeavesTheDocumentUntitled)
+{
+    // Accepted (it opens), but too large to load.
+    HANDLE h = CreateFileA("gross.txt", GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    LARGE_INTEGER size;
+    size.QuadPart = 0x100000005LL;
+    ASSERT_TRUE(SetFilePointerEx(h, size, NULL, FILE_BEGIN) && SetEndOfFile(h));
+    CloseHandle(h);
+    std::string args = "gross.txt";
+    OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, &args[0]);
+    EXPECT_STREQ(g_szFileName, "Unbenannt");
+    EXPECT_TRUE(g_bUntitled);
+    EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - Unbenannt");
+    EXPECT_EQ(PaneText(), "");
+}
+
+TEST_F(OpenArgsTest, ARelativeNameStillNamesItsFileAfterADialogMovedTheCurrentDirectory)
+{
+    CreateDirectoryA((m_dir / "anderswo").c_str(), NULL);
+    ASSERT_TRUE(WriteBytes(m_dir / "anderswo\\eins.txt", "fremd"));
+    std::string args = "eins.txt";
+    OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, &args[0]);
+    ASSERT_EQ(PaneText(), "Inhalt von eins.txt");
+    Type("neu");
+    {
+        // The user goes to another folder in the Open dialog, which moves the
+        // current directory there; the file chosen there cannot be loaded, so
+        // the document stays what it was.
+        FileLock lock(m_dir / "anderswo\\eins.txt");
+        DialogScript script({Answer(IDNO), Choose("anderswo"), Choose("eins.txt")});
+        EXPECT_FALSE(FileOpen(g_hInstance, g_hwndMain, g_hwndEdit));
+        EXPECT_EQ(script.Done(), 3u);
+        EXPECT_EQ(script.Unexpected(), 0);
+    }
+    char szCwd[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, szCwd);
+    EXPECT_EQ(LongPath(szCwd), LongPath(m_dir / "anderswo"));
+    Command(IDM_SAVE);
+    EXPECT_EQ(ReadBytes(m_dir / "eins.txt"), "neu");
+    EXPECT_EQ(ReadBytes(m_dir / "anderswo\\eins.txt"), "fremd");
+}
+
+TEST(OpenArgsStart, TheArgumentStringOpensItsFileAtStart)
+{
+    TempDir dir;
+    WriteBytes(dir / "start.txt", "Start");
+    std::string args = dir / "start.txt";
+    HACCEL hAccel;
+    ASSERT_TRUE(StartInstance(GetModuleHandleA(NULL), NULL, &args[0], SW_SHOW, &hAccel));
+    EXPECT_EQ(WindowText(g_hwndMain), "Tekstor");
+    PumpMessages(hAccel);
+    EXPECT_EQ(WindowText(g_hwndEdit), "Start");
+    EXPECT_EQ(std::string(g_szFileName), ShortPath(dir / "start.txt"));
+    EXPECT_FALSE(g_bUntitled);
+    DestroyWindow(g_hwndMain);
+    PumpMessages(hAccel);
+    EndInstance();
+}
+
+TEST_F(OpenArgsTest, OnlyTheFirstDroppedFileIsOpened)
+{
+    HGLOBAL hDrop;
+    Drop({m_dir / "zwei.txt", m_dir / "eins.txt"}, &hDrop);
+    EXPECT_EQ(PaneText(), "Inhalt von zwei.txt");
+    EXPECT_EQ(std::string(g_szFileName), ShortPath(m_dir / "zwei.txt"));
+    EXPECT_FALSE(g_bUntitled);
+    EXPECT_TRUE(Released(hDrop));
+}
+
+TEST_F(OpenArgsTest, ADropOnAModifiedDocumentAsksFirst)
+{
+    Drop({m_dir / "eins.txt"});
+    const std::string caption = WindowText(g_hwndMain);
+    const std::string name = g_szFileName;
+    Type("Entwurf");
+
+    HGLOBAL hDrop;
+    {
+        DialogScript script({Answer(IDCANCEL)});
+        Drop({m_dir / "zwei.txt"}, &hDrop);
+        ASSERT_EQ(script.Done(), 1u);
+        EXPECT_EQ(script.Seen()[0].text.rfind(name + "\n", 0), 0u);
+    }
+    EXPECT_TRUE(Released(hDrop));
+    EXPECT_EQ(PaneText(), "Entwurf");
+    EXPECT_TRUE(Modified());
+    EXPECT_EQ(std::string(g_szFileName), name);
+    EXPECT_EQ(WindowText(g_hwndMain), caption);
+
+    {
+        DialogScript script({Answer(IDNO)});
+        Drop({m_dir / "zwei.txt"}, &hDrop);
+        ASSERT_EQ(script.Done(), 1u);
+    }
+    EXPECT_TRUE(Released(hDrop));
+    EXPECT_EQ(PaneText(), "Inhalt von zwei.txt");
+    EXPECT_FALSE(Modified());
+    EXPECT_EQ(std::string(g_szFileName), ShortPath(m_dir / "zwei.txt"));
+    EXPECT_EQ(ReadBytes(m_dir / "eins.txt"), "Inhalt von eins.txt");
+}
+
+TEST_F(OpenArgsTest, ADropWithoutAUsablePathLeavesTheDocumentAlone)
+{
+    Drop({m_dir / "eins.txt"});
+    Type("Entwurf");
+    const std::string name = g_szFileName;
+    DialogScript script({});
+    HGLOBAL hDrop;
+    Drop({}, &hDrop);
+    EXPECT_TRUE(Released(hDrop));
+    // Too long for the drop buffer: cut, it could name another file.
+    Drop({m_dir / std::string(250, 'n')}, &hDrop);
+    EXPECT_TRUE(Released(hDrop));
+    EXPECT_TRUE(script.Seen().empty());
+    EXPECT_EQ(PaneText(), "Entwurf");
+    EXPECT_EQ(std::string(g_szFileName), name);
+}
