@@ -10,6 +10,7 @@
 #include "edit/editcmd.h"
 #include "edit/editpane.h"
 #include "find/findreplace.h"
+#include "macro/macro.h"
 #include "res/resource.h"
 
 // Commands are looked up in ranges; these keep the resource ids and the
@@ -32,6 +33,7 @@ static LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam)
 
 static void OnDestroy(HWND hwnd)
 {
+    ReleaseMacro();
     DragAcceptFiles(hwnd, FALSE);
     DeleteObject(g_hFont);
     g_hFont = NULL;
@@ -80,7 +82,19 @@ static void OnCommand(WPARAM wParam, LPARAM lParam)
     case IDM_FINDPREV:
         RunFindCommand(uId, lParam);
         break;
+    case IDM_RECORD:
+        RunRecordCommand();
+        break;
+    case IDM_PLAY:
+        RunPlayCommand(g_hwndMain);
+        break;
     }
+}
+
+static void OnInitMenuPopup()
+{
+    UpdateEditMenuItems();
+    UpdatePlayMenuItem();
 }
 
 LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -111,13 +125,16 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         OnCommand(wParam, lParam);
         return 0;
     case WM_INITMENUPOPUP:
-        UpdateEditMenuItems();
+        OnInitMenuPopup();
         return 0;
     case WM_DROPFILES:
         OnDropFiles(hwnd, uMsg, wParam, lParam);
         return 0;
     case WMU_OPENARGS:
         OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, reinterpret_cast<LPSTR>(lParam));
+        return 0;
+    case WMU_PLAYMACRO:
+        StartPlayback();
         return 0;
     }
     return DefWindowProcA(hwnd, uMsg, wParam, lParam);

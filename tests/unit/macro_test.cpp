@@ -1,0 +1,386 @@
+// Keystroke macros: the hook procedures called as the system calls them, and
+// the Record/Play commands through their whole state table.
+#include "support/harness.h"
+
+#include <vector>
+
+#include "macro/macro.h"
+#include "res/resource.h"
+
+namespace {
+
+class MacroTest : public EditorTest {
+protected:
+    void TearDown() override
+    {
+        g_pfnSetWindowsHookEx = SetWindowsHookExA;
+        EditorTest::TearDown();
+    }
+
+    static EVENTMSG Key(UINT message, UINT vk, DWORD time)
+    {
+        EVENTMSG ev = {message, vk | (MapVirtualKeyA(vk, 0) << 8), 1, time, g_hwndEdit};
+        return ev;
+    }
+
+    static LRESULT Record(const EVENTMSG& ev)
+    {
+        EVENTMSG copy = ev;
+        return JournalRecordProc(HC_ACTION, 0, reinterpret_cast<LPARAM>(&copy));
+    }
+
+    static std::vector<UINT> RecordedMessages()
+    {
+        std::vector<UINT> list;
+        for (MacroEvent* p = g_pMacroHead; p; p = p->pNext)
+            list.push_back(p->message);
+        return list;
+    }
+
+    void RecordKeys(std::initializer_list<UINT> vks)
+    {
+        Command(IDM_RECORD);
+        DWORD t = 100;
+        for (UINT vk : vks) {
+            Record(Key(WM_KEYDOWN, vk, t++));
+            Record(Key(WM_KEYUP, vk, t++));
+        }
+        Command(IDM_RECORD);
+    }
+
+    static bool PlayGrayed()
+    {
+        UpdatePlayMenuItem();
+        return (GetMenuState(g_hMenu, IDM_PLAY, MF_BYCOMMAND) & MF_GRAYED) != 0;
+    }
+
+    static bool RecordChecked()
+    {
+        return (GetMenuState(g_hMenu, IDM_RECORD, MF_BYCOMMAND) & MF_CHECKED) != 0;
+    }
+
+    // "Tekstor [Recording] - Unbenannt": the mark stands before the name.
+    static bool CaptionMarked() { return WindowText(g_hwndMain).rfind("Tekstor [Recording] - ", 0) == 0; }
+
+    static int PostedPlayRequests()
+    {
+        int n = 0;
+        MSG msg;
+        while (PeekMessageA(&msg, g_hwndMain, WMU_PLAYMACRO, WMU_PLAYMACRO, PM_REMOVE))
+            ++n;
+        return n;
+    }
+
+    static bool CancelPosted()
+    {
+        MSG msg;
+        return PeekMessageA(&msg, reinterpret_cast<HWND>(-1), WM_CANCELJOURNAL, WM_CANCELJOURNAL, PM_NOREMOVE) != 0;
+    }
+};
+
+HHOOK WINAPI RefuseHook(int, HOOKPROC, HINSTANCE, DWORD)
+{
+    return NULL;
+}
+
+}  // namespace
+
+TEST_F(MacroTest, RecordingKeepsKeyPressesAndReleasesOnly)
+{
+    Command(IDM_RECORD);
+    ASSERT_TRUE(g_bRecording);
+    ASSERT_NE(g_hJournalHook, nullptr);
+    EXPECT_TRUE(RecordChecked());
+    EXPECT_TRUE(CaptionMarked());
+    EXPECT_TRUE(PlayGrayed());
+
+    const EVENTMSG down = Key(WM_KEYDOWN, 'A', 1000);
+    EXPECT_EQ(Record(down), 0);
+    Record(Key(WM_SYSKEYDOWN, VK_F10, 1001));
+    Record(Key(WM_SYSKEYUP, VK_MENU, 1002));
+    EVENTMSG click = {WM_LBUTTONDOWN, 10, 20, 1003, g_hwndEdit};
+    Record(click);
+    EVENTMSG other = Key(WM_KEYDOWN, 'Z', 1004);
+    JournalRecordProc(HC_SYSMODALON, 0, reinterpret_cast<LPARAM>(&other));
+    Record(Key(WM_KEYUP, 'A', 1005));
+
+    ASSERT_NE(g_pMacroHead, nullptr);
+    EXPECT_EQ(RecordedMessages(), (std::vector<UINT>{WM_KEYDOWN, WM_KEYUP}));
+    const MacroEvent* p = g_pMacroHead;
+    EXPECT_EQ(p->paramL, down.paramL);
+    EXPECT_EQ(p->paramH, down.paramH);
+    EXPECT_EQ(p->time, down.time);
+    EXPECT_EQ(p->hwnd, down.hwnd);
+    EXPECT_EQ(g_pMacroPos, p->pNext);  // the tail while recording
+
+    Command(IDM_RECORD);
+    EXPECT_FALSE(g_bRecording);
+    EXPECT_EQ(g_hJournalHook, nullptr);
+    EXPECT_EQ(g_pMacroPos, nullptr);
+    EXPECT_FALSE(RecordChecked());
+    EXPECT_FALSE(CaptionMarked());
+    EXPECT_FALSE(PlayGrayed());
+}
+
+// A recording captures keys typed anywhere on the desktop, so its mark must
+// not vanish from the caption while it goes on, whatever rewrites the caption.
+TEST_F(MacroTest, AFileCommandDuringARecordingKeepsTheCaptionMark)
+{
+    Command(IDM_RECORD);
+    ASSERT_TRUE(CaptionMarked());
+    Command(IDM_NEW);   // nothing to save: no prompt
+    EXPECT_EQ(WindowText(g_hwndMain), "Tekstor [Recording] - Unbenannt");
+    EXPECT_TRUE(g_bRecording);
+    EXPECT_TRUE(RecordChecked());
+    EXPECT_NE(g_hJournalHook, nullptr);
+    Command(IDM_RECORD);
+    EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - Unbenannt");
+}
+
+TEST_F(MacroTest, RecordTwiceWithNoKeyLeavesNoMacro)
+{
+    RecordKeys({'X'});
+    ASSERT_NE(g_pMacroHead, nullptr);
+    Command(IDM_RECORD);   // the old macro goes at once
+    EXPECT_EQ(g_pMacroHead, nullptr);
+    Command(IDM_RECORD);
+    EXPECT_EQ(g_pMacroHead, nullptr);
+    EXPECT_TRUE(PlayGrayed());
+    Command(IDM_PLAY);     // only the accelerator can ask now: nothing happens
+    Pump();
+    EXPECT_EQ(g_hJournalHook, nullptr);
+    EXPECT_EQ(g_pMacroPos, nullptr);
+}
+
+TEST_F(MacroTest, PlaybackHandsOverOneEventPerRequestAndEndsThroughTheLoop)
+{
+    RecordKeys({'H', 'I'});
+    SendMessageA(g_hwndMain, WM_COMMAND, IDM_PLAY, 0);
+    EXPECT_EQ(g_hJournalHook, nullptr);  // posted, not yet handled
+    Pump();
+    ASSERT_NE(g_hJournalHook, nullptr);
+    EXPECT_EQ(g_pMacroPos, g_pMacroHead);
+    EXPECT_TRUE(PlayGrayed());
+
+    // The system's requests, made here since Wine never calls a playback hook.
+    std::vector<EVENTMSG> played;
+    EVENTMSG ev = {};
+    EXPECT_EQ(JournalPlaybackProc(HC_SKIP, 0, reinterpret_cast<LPARAM>(&ev)), 0);
+    EXPECT_EQ(g_pMacroPos, g_pMacroHead);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FALSE(CancelPosted()) << i;
+        EXPECT_EQ(JournalPlaybackProc(HC_GETNEXT, 0, reinterpret_cast<LPARAM>(&ev)), 0);
+        played.push_back(ev);
+    }
+    ASSERT_EQ(played.size(), 4u);
+    const MacroEvent* p = g_pMacroHead;
+    for (const EVENTMSG& e : played) {
+        EXPECT_EQ(e.message, p->message);
+        EXPECT_EQ(e.paramL, p->paramL);
+        EXPECT_EQ(e.time, p->time);
+        p = p->pNext ? p->pNext : p;
+    }
+    EXPECT_TRUE(CancelPosted());
+    EXPECT_EQ(g_pMacroPos->pNext, nullptr);  // stays on the last event
+
+    // A request before the loop ran gets the last event once more.
+    EVENTMSG again = {};
+    JournalPlaybackProc(HC_GETNEXT, 0, reinterpret_cast<LPARAM>(&again));
+    EXPECT_EQ(again.message, static_cast<UINT>(WM_KEYUP));
+
+    Pump();
+    EXPECT_EQ(g_hJournalHook, nullptr);
+    EXPECT_EQ(g_pMacroPos, nullptr);
+    EXPECT_NE(g_pMacroHead, nullptr);
+    EXPECT_FALSE(PlayGrayed());
+}
+
+TEST_F(MacroTest, PlayDuringRecordingOrPlaybackDoesNothing)
+{
+    RecordKeys({'Q'});
+    MacroEvent* pMacro = g_pMacroHead;
+    SendMessageA(g_hwndMain, WM_COMMAND, IDM_PLAY, 0);
+    SendMessageA(g_hwndMain, WM_COMMAND, IDM_PLAY, 0);  // before the first is handled
+    EXPECT_EQ(PostedPlayRequests(), 2);
+    SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
+    HHOOK hFirst = g_hJournalHook;
+    SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
+    EXPECT_EQ(g_hJournalHook, hFirst);
+    HHOOK hPlaying = g_hJournalHook;
+    ASSERT_NE(hPlaying, nullptr);
+    EXPECT_EQ(g_pMacroPos, pMacro);
+
+    Command(IDM_PLAY);   // while playing
+    EXPECT_EQ(PostedPlayRequests(), 0);
+    EXPECT_EQ(g_hJournalHook, hPlaying);
+
+    Command(IDM_RECORD); // Record during a playback ends it; the macro stays
+    EXPECT_EQ(g_hJournalHook, nullptr);
+    EXPECT_FALSE(g_bRecording);
+    EXPECT_EQ(g_pMacroHead, pMacro);
+
+    Command(IDM_RECORD); // recording with a first event: Play has no effect
+    Record(Key(WM_KEYDOWN, 'W', 5));
+    Command(IDM_PLAY);
+    EXPECT_EQ(PostedPlayRequests(), 0);
+    SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
+    EXPECT_TRUE(g_bRecording);
+    EXPECT_EQ(RecordedMessages(), (std::vector<UINT>{WM_KEYDOWN}));
+}
+
+TEST_F(MacroTest, ASystemCancelKeepsWhatWasRecordedUntilTheNextRecord)
+{
+    Command(IDM_RECORD);
+    Record(Key(WM_KEYDOWN, 'K', 1));
+    PostThreadMessageA(GetCurrentThreadId(), WM_CANCELJOURNAL, 0, 0);
+    Pump();
+    EXPECT_EQ(g_hJournalHook, nullptr);
+    EXPECT_EQ(g_pMacroPos, nullptr);
+    EXPECT_TRUE(g_bRecording);
+    EXPECT_TRUE(RecordChecked());
+    EXPECT_TRUE(CaptionMarked());
+    EXPECT_TRUE(PlayGrayed());
+
+    Command(IDM_RECORD);  // only ends the recording
+    EXPECT_FALSE(g_bRecording);
+    EXPECT_FALSE(RecordChecked());
+    EXPECT_FALSE(CaptionMarked());
+    EXPECT_EQ(RecordedMessages(), (std::vector<UINT>{WM_KEYDOWN}));
+    EXPECT_FALSE(PlayGrayed());
+
+    Command(IDM_RECORD);  // a second one starts afresh
+    EXPECT_TRUE(g_bRecording);
+    EXPECT_EQ(g_pMacroHead, nullptr);
+}
+
+TEST_F(MacroTest, RefusedHooksFollowTheFailureRows)
+{
+    RecordKeys({'M'});
+    MacroEvent* pMacro = g_pMacroHead;
+    ASSERT_NE(pMacro, nullptr);
+    g_pfnSetWindowsHookEx = RefuseHook;
+
+    // A refused playback: the cursor stays on the first event, no hook.
+    Command(IDM_PLAY);
+    Pump();
+    EXPECT_EQ(g_hJournalHook, nullptr);
+    EXPECT_EQ(g_pMacroPos, pMacro);
+    EXPECT_FALSE(PlayGrayed());
+    Command(IDM_PLAY);
+    EXPECT_EQ(PostedPlayRequests(), 0);
+    Command(IDM_RECORD);  // ends the refused playback
+    EXPECT_FALSE(g_bRecording);
+    EXPECT_EQ(g_pMacroPos, nullptr);
+    EXPECT_EQ(g_pMacroHead, pMacro);
+
+    // A refused recording: marks shown, the old macro gone, nothing recorded.
+    Command(IDM_RECORD);
+    EXPECT_TRUE(g_bRecording);
+    EXPECT_EQ(g_hJournalHook, nullptr);
+    EXPECT_TRUE(RecordChecked());
+    EXPECT_TRUE(CaptionMarked());
+    EXPECT_EQ(g_pMacroHead, nullptr);
+    Command(IDM_RECORD);
+    EXPECT_FALSE(g_bRecording);
+    EXPECT_EQ(g_pMacroHead, nullptr);
+    EXPECT_TRUE(PlayGrayed());
+}
+
+// The hook goes before the list, so no hook procedure can reach a freed node.
+static void ExpectCloseReleasesHookAndList()
+{
+    HHOOK hHook = g_hJournalHook;
+    ASSERT_NE(hHook, nullptr);
+    DestroyWindow(g_hwndMain);
+    EXPECT_EQ(g_hJournalHook, nullptr);
+    EXPECT_FALSE(UnhookWindowsHookEx(hHook)) << "the hook outlived the window";
+    EXPECT_EQ(g_pMacroHead, nullptr);
+    EXPECT_EQ(g_pMacroPos, nullptr);
+    EVENTMSG ev = {};
+    EXPECT_EQ(JournalPlaybackProc(HC_GETNEXT, 0, reinterpret_cast<LPARAM>(&ev)), 0);
+    EXPECT_EQ(ev.message, 0u);
+}
+
+TEST_F(MacroTest, ClosingTheWindowDuringARecordingRemovesTheHookFirst)
+{
+    Command(IDM_RECORD);
+    Record(Key(WM_KEYDOWN, 'R', 1));
+    ExpectCloseReleasesHookAndList();
+}
+
+TEST_F(MacroTest, ClosingTheWindowDuringAPlaybackRemovesTheHookFirst)
+{
+    RecordKeys({'P', 'Q'});
+    Command(IDM_PLAY);
+    Pump();
+    ExpectCloseReleasesHookAndList();
+}
+
+// Real key presses through the system's input, recorded by the real hook.
+TEST_F(MacroTest, RealKeystrokesAreRecordedAndTheirPlaybackTypesThemAgain)
+{
+    SetForegroundWindow(g_hwndMain);
+    ASSERT_TRUE(PumpUntil([] { return GetForegroundWindow() == g_hwndMain; }));
+    auto send = [](std::initializer_list<WORD> keys, bool bDown) {
+        for (WORD vk : keys) {
+            INPUT in = {};
+            in.type = INPUT_KEYBOARD;
+            in.ki.wVk = vk;
+            in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
+            in.ki.dwFlags = bDown ? 0 : KEYEVENTF_KEYUP;
+            SendInput(1, &in, sizeof in);
+        }
+    };
+    auto chord = [&](std::initializer_list<WORD> keys) {
+        send(keys, true);
+        send(std::initializer_list<WORD>(keys), false);
+    };
+
+    chord({VK_CONTROL, VK_SHIFT, 'R'});
+    ASSERT_TRUE(PumpUntil([] { return g_bRecording != FALSE; }, 5000, m_hAccel));
+    EXPECT_TRUE(CaptionMarked());
+    chord({'H'});
+    chord({'I'});
+    ASSERT_TRUE(PumpUntil([this] { return PaneText() == "hi"; }, 5000, m_hAccel)) << PaneText();
+    chord({VK_CONTROL, VK_SHIFT, 'R'});
+    ASSERT_TRUE(PumpUntil([] { return !g_bRecording; }, 5000, m_hAccel));
+    EXPECT_FALSE(CaptionMarked());
+    EXPECT_FALSE(PlayGrayed());
+    EXPECT_EQ(PaneText(), "hi");
+
+    // The letters are in the macro, in order, as presses and releases.
+    std::vector<std::pair<UINT, UINT>> letters;
+    for (MacroEvent* p = g_pMacroHead; p; p = p->pNext)
+        if (LOBYTE(p->paramL) == 'H' || LOBYTE(p->paramL) == 'I')
+            letters.push_back({p->message, LOBYTE(p->paramL)});
+    EXPECT_EQ(letters, (std::vector<std::pair<UINT, UINT>>{
+                           {WM_KEYDOWN, 'H'}, {WM_KEYUP, 'H'}, {WM_KEYDOWN, 'I'}, {WM_KEYUP, 'I'}}));
+
+    // Wine accepts a playback hook but never calls it, so this test plays the
+    // system's part: it asks the hook for each event and delivers it to the
+    // focus as the system would. The playback's own state changes are real.
+    SetPaneText("");
+    Command(IDM_PLAY);
+    Pump();
+    ASSERT_NE(g_hJournalHook, nullptr);
+    BYTE keys[256] = {};
+    for (int guard = 0; guard < 200; ++guard) {
+        EVENTMSG ev = {};
+        JournalPlaybackProc(HC_GETNEXT, 0, reinterpret_cast<LPARAM>(&ev));
+        const bool bLast = CancelPosted();
+        UINT vk = LOBYTE(ev.paramL);
+        if (vk == VK_LSHIFT || vk == VK_RSHIFT)
+            vk = VK_SHIFT;
+        if (vk == VK_LCONTROL || vk == VK_RCONTROL)
+            vk = VK_CONTROL;
+        keys[vk] = ev.message == WM_KEYDOWN ? 0x80 : 0;
+        SetKeyboardState(keys);
+        const LPARAM lParam = 1 | (HIBYTE(ev.paramL) << 16) | (ev.message == WM_KEYUP ? 0xC0000000u : 0);
+        PostMessageA(GetFocus(), ev.message, vk, lParam);
+        PumpMessages(m_hAccel);
+        if (bLast)
+            break;
+    }
+    EXPECT_EQ(g_pMacroPos, nullptr);
+    EXPECT_EQ(PaneText(), "hi");
+}
