@@ -6,6 +6,7 @@
 
 #include "app/state.h"
 #include "document/document.h"
+#include "macro/inputmacro.h"
 #include "res/resource.h"
 
 HHOOK (WINAPI* g_pfnSetWindowsHookEx)(int, HOOKPROC, HINSTANCE, DWORD) = SetWindowsHookExA;
@@ -89,6 +90,8 @@ void StartRecording()
     FreeMacroEvents(g_pMacroHead);
     g_pMacroHead = NULL;
     g_hJournalHook = g_pfnSetWindowsHookEx(WH_JOURNALRECORD, JournalRecordProc, g_hInstance, 0);
+    if (!g_hJournalHook)
+        g_hJournalHook = StartKeyboardRecording();
 }
 
 void StopRecording()
@@ -107,6 +110,8 @@ void StartPlayback()
         return;
     g_pMacroPos = g_pMacroHead;
     g_hJournalHook = g_pfnSetWindowsHookEx(WH_JOURNALPLAYBACK, JournalPlaybackProc, g_hInstance, 0);
+    if (!g_hJournalHook)
+        g_hJournalHook = StartInputPlayback();
 }
 
 void RunRecordCommand()
