@@ -129,22 +129,25 @@ DWORD RemoteStyle(HWND hwnd)
     return static_cast<DWORD>(GetWindowLongA(hwnd, GWL_STYLE));
 }
 
-void SendKey(WORD vk, bool bDown)
+void SendKey(WORD vk, bool bDown, ULONG_PTR extra)
 {
     INPUT in = {};
     in.type = INPUT_KEYBOARD;
     in.ki.wVk = vk;
     in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
     in.ki.dwFlags = bDown ? 0 : KEYEVENTF_KEYUP;
+    if (vk >= VK_PRIOR && vk <= VK_DOWN)  // the cursor block is extended
+        in.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
+    in.ki.dwExtraInfo = extra;
     SendInput(1, &in, sizeof in);
 }
 
-void SendChord(std::initializer_list<WORD> keys)
+void SendChord(std::initializer_list<WORD> keys, ULONG_PTR extra)
 {
     for (WORD vk : keys)
-        SendKey(vk, true);
+        SendKey(vk, true, extra);
     for (auto it = keys.end(); it != keys.begin();)
-        SendKey(*--it, false);
+        SendKey(*--it, false, extra);
 }
 
 void TypeText(const std::string& text)

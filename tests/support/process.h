@@ -44,8 +44,9 @@ std::string RemoteWindowText(HWND hwnd);
 DWORD RemoteStyle(HWND hwnd);
 
 // Real input through SendInput, to whatever window has the keyboard focus.
-void SendKey(WORD vk, bool bDown);
-void SendChord(std::initializer_list<WORD> keys);
+// extra goes into dwExtraInfo, the mark a program can put on what it sends.
+void SendKey(WORD vk, bool bDown, ULONG_PTR extra = 0);
+void SendChord(std::initializer_list<WORD> keys, ULONG_PTR extra = 0);
 void TypeText(const std::string& text);
 bool BringToFront(HWND hwnd);
 

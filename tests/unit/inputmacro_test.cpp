@@ -1,8 +1,8 @@
 // Macros on a system that refuses journal hooks: a seam refuses them here, so
 // the low-level keyboard hook records and SendInput plays, under real input.
 #include "support/harness.h"
+#include "support/process.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "macro/inputmacro.h"
@@ -16,35 +16,6 @@ HHOOK WINAPI RefuseJournalHooks(int idHook, HOOKPROC proc, HINSTANCE hInstance, 
     if (idHook == WH_JOURNALRECORD || idHook == WH_JOURNALPLAYBACK)
         return NULL;
     return SetWindowsHookExA(idHook, proc, hInstance, dwThread);
-}
-
-void SendKeys(std::initializer_list<WORD> downs, std::initializer_list<WORD> ups, ULONG_PTR extra = 0)
-{
-    std::vector<INPUT> inputs;
-    auto add = [&](WORD vk, bool bUp) {
-        INPUT in = {};
-        in.type = INPUT_KEYBOARD;
-        in.ki.wVk = vk;
-        in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
-        in.ki.dwFlags = (bUp ? KEYEVENTF_KEYUP : 0) |
-                        (vk == VK_RIGHT || vk == VK_LEFT ? KEYEVENTF_EXTENDEDKEY : 0);
-        in.ki.dwExtraInfo = extra;
-        inputs.push_back(in);
-    };
-    for (WORD vk : downs)
-        add(vk, false);
-    for (WORD vk : ups)
-        add(vk, true);
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-}
-
-void Chord(std::initializer_list<WORD> keys)
-{
-    std::vector<WORD> reversed(keys);
-    std::reverse(reversed.begin(), reversed.end());
-    SendKeys(keys, {});
-    for (WORD vk : reversed)
-        SendKeys({}, {vk});
 }
 
 int CountEvents()
@@ -90,9 +61,9 @@ protected:
     {
         Command(IDM_RECORD);
         EXPECT_NE(g_hJournalHook, nullptr);
-        SendKeys({'H'}, {'H'});
-        SendKeys({VK_RIGHT}, {VK_RIGHT});
-        SendKeys({VK_SHIFT}, {VK_SHIFT});
+        SendChord({'H'});
+        SendChord({VK_RIGHT});
+        SendChord({VK_SHIFT});
         EXPECT_TRUE(PumpUntil([] { return CountEvents() >= 6; }, 5000, m_hAccel));
         Command(IDM_RECORD);
         return RecordedEvents();
@@ -127,14 +98,14 @@ TEST(InputFromKeyEvent, PlaysTheRecordedKeyAndMarksItAsOurs)
 TEST_F(InputMacroTest, RealKeysRecordedWithoutJournalHooksPlayBackTheSameText)
 {
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
-    Chord({VK_CONTROL, VK_SHIFT, 'R'});
+    SendChord({VK_CONTROL, VK_SHIFT, 'R'});
     ASSERT_TRUE(PumpUntil([] { return g_bRecording != FALSE; }, 5000, m_hAccel));
     ASSERT_NE(g_hJournalHook, nullptr);
     EXPECT_EQ(WindowText(g_hwndMain), "Tekstor [Recording] - Unbenannt");
-    Chord({'H'});
-    Chord({'I'});
+    SendChord({'H'});
+    SendChord({'I'});
     ASSERT_TRUE(PumpUntil([this] { return PaneText() == "hi"; }, 5000, m_hAccel)) << PaneText();
-    Chord({VK_CONTROL, VK_SHIFT, 'R'});
+    SendChord({VK_CONTROL, VK_SHIFT, 'R'});
     ASSERT_TRUE(PumpUntil([] { return !g_bRecording; }, 5000, m_hAccel));
     EXPECT_EQ(g_hJournalHook, nullptr);
     EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - Unbenannt");
@@ -142,13 +113,14 @@ TEST_F(InputMacroTest, RealKeysRecordedWithoutJournalHooksPlayBackTheSameText)
     EXPECT_FALSE(GetMenuState(g_hMenu, IDM_PLAY, MF_BYCOMMAND) & MF_GRAYED);
 
     SetPaneText("");
-    Chord({VK_CONTROL, VK_SHIFT, 'P'});
+    SendChord({VK_CONTROL, VK_SHIFT, 'P'});
     ASSERT_TRUE(PumpUntil([this] { return PaneText() == "hi"; }, 5000, m_hAccel)) << PaneText();
     // The macro ends with the presses of the Ctrl+Shift+R that stopped it.
     // They arrive after the playback has ended, so they start a recording.
     ASSERT_TRUE(PumpUntil([] { return g_bRecording != FALSE; }, 5000, m_hAccel));
     EXPECT_EQ(PaneText(), "hi");
-    SendKeys({}, {'R', VK_SHIFT, VK_CONTROL});
+    for (WORD vk : {WORD('R'), WORD(VK_SHIFT), WORD(VK_CONTROL)})
+        SendKey(vk, false);
     Command(IDM_RECORD);
 }
 
@@ -156,8 +128,8 @@ TEST_F(InputMacroTest, KeysThePlayerSendsAreNotRecorded)
 {
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
     Command(IDM_RECORD);
-    SendKeys({'A'}, {'A'}, MACRO_INPUT_TAG);   // as the player sends them
-    SendKeys({'B'}, {'B'});                    // as any other program would
+    SendChord({'A'}, MACRO_INPUT_TAG);   // as the player sends them
+    SendChord({'B'});                    // as any other program would
     ASSERT_TRUE(PumpUntil([this] { return PaneText() == "ab"; }, 5000, m_hAccel));
     Command(IDM_RECORD);
     std::vector<UINT> keys;
@@ -170,7 +142,7 @@ TEST_F(InputMacroTest, PlaybackFollowsTheSameStateTable)
 {
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
     Command(IDM_RECORD);
-    SendKeys({'X'}, {'X'});
+    SendChord({'X'});
     ASSERT_TRUE(PumpUntil([] { return CountEvents() == 2; }, 5000, m_hAccel));
     Command(IDM_RECORD);
     MacroEvent* pMacro = g_pMacroHead;
@@ -210,7 +182,7 @@ TEST_F(InputMacroTest, ClosingTheWindowLeavesNoHookOnEitherPath)
     Command(IDM_RECORD);
     HHOOK hRecording = g_hJournalHook;
     ASSERT_NE(hRecording, nullptr);
-    SendKeys({'Y'}, {'Y'});
+    SendChord({'Y'});
     ASSERT_TRUE(PumpUntil([] { return CountEvents() == 2; }, 5000, m_hAccel));
     Command(IDM_RECORD);
 

@@ -1,6 +1,7 @@
 // Keystroke macros: the hook procedures called as the system calls them, and
 // the Record/Play commands through their whole state table.
 #include "support/harness.h"
+#include "support/process.h"
 
 #include <vector>
 
@@ -321,28 +322,13 @@ TEST_F(MacroTest, RealKeystrokesAreRecordedAndTheirPlaybackTypesThemAgain)
 {
     SetForegroundWindow(g_hwndMain);
     ASSERT_TRUE(PumpUntil([] { return GetForegroundWindow() == g_hwndMain; }));
-    auto send = [](std::initializer_list<WORD> keys, bool bDown) {
-        for (WORD vk : keys) {
-            INPUT in = {};
-            in.type = INPUT_KEYBOARD;
-            in.ki.wVk = vk;
-            in.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, 0));
-            in.ki.dwFlags = bDown ? 0 : KEYEVENTF_KEYUP;
-            SendInput(1, &in, sizeof in);
-        }
-    };
-    auto chord = [&](std::initializer_list<WORD> keys) {
-        send(keys, true);
-        send(std::initializer_list<WORD>(keys), false);
-    };
-
-    chord({VK_CONTROL, VK_SHIFT, 'R'});
+    SendChord({VK_CONTROL, VK_SHIFT, 'R'});
     ASSERT_TRUE(PumpUntil([] { return g_bRecording != FALSE; }, 5000, m_hAccel));
     EXPECT_TRUE(CaptionMarked());
-    chord({'H'});
-    chord({'I'});
+    SendChord({'H'});
+    SendChord({'I'});
     ASSERT_TRUE(PumpUntil([this] { return PaneText() == "hi"; }, 5000, m_hAccel)) << PaneText();
-    chord({VK_CONTROL, VK_SHIFT, 'R'});
+    SendChord({VK_CONTROL, VK_SHIFT, 'R'});
     ASSERT_TRUE(PumpUntil([] { return !g_bRecording; }, 5000, m_hAccel));
     EXPECT_FALSE(CaptionMarked());
     EXPECT_FALSE(PlayGrayed());
