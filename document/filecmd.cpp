@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "app/commdlg.h"
 #include "app/state.h"
 #include "document/document.h"
 #include "res/resource.h"
@@ -78,17 +79,9 @@ static void BuildFilterList(HINSTANCE hInstance, char* pszFilter)
     // The zero fill supplies the list's closing NUL.
 }
 
-// The common dialogs are loaded when a file dialog is first opened: imported
-// at start, their library would cost every start of the program a fifth of
-// its time and memory, for a dialog many runs never open.
 static BOOL RunFileDialog(const char* pszFunction, OPENFILENAMEA* ofn)
 {
-    using FileDialogFunction = BOOL(WINAPI*)(LPOPENFILENAMEA);
-    HMODULE hModule = LoadLibraryA("comdlg32.dll");
-    if (!hModule)
-        return FALSE;
-    FileDialogFunction pfn = reinterpret_cast<FileDialogFunction>(
-        reinterpret_cast<void*>(GetProcAddress(hModule, pszFunction)));
+    auto pfn = GetCommonDialogFunction<BOOL(WINAPI*)(LPOPENFILENAMEA)>(pszFunction);
     return pfn ? pfn(ofn) : FALSE;
 }
 

@@ -1,5 +1,6 @@
 #include "find/findreplace.h"
 
+#include "app/commdlg.h"
 #include "app/state.h"
 #include "find/search.h"
 #include "res/resource.h"
@@ -21,7 +22,8 @@ void InitFindReplace()
 HWND ShowFindDialog(HWND, BOOL bFind)
 {
     g_findReplace.Flags &= ~static_cast<DWORD>(FR_DIALOGTERM);
-    return bFind ? FindTextA(&g_findReplace) : ReplaceTextA(&g_findReplace);
+    auto pfn = GetCommonDialogFunction<HWND(WINAPI*)(LPFINDREPLACEA)>(bFind ? "FindTextA" : "ReplaceTextA");
+    return pfn ? pfn(&g_findReplace) : NULL;
 }
 
 static void ReplaceOnce()
