@@ -18,21 +18,12 @@
 #include <vector>
 
 #include "app/shell.h"
+#include "bench/clock.h"
 #include "app/state.h"
 #include "document/document.h"
 #include "edit/editpane.h"
 
 namespace {
-
-double Now()
-{
-    static LARGE_INTEGER freq;
-    if (!freq.QuadPart)
-        QueryPerformanceFrequency(&freq);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
 
 // Commit charge of a process. (Wine 8 reports PrivateUsage as 0.)
 PROCESS_MEMORY_COUNTERS Memory(HANDLE hProcess)

@@ -10,22 +10,13 @@
 #include <vector>
 
 #include "app/shell.h"
+#include "bench/clock.h"
 #include "app/state.h"
 #include "find/findreplace.h"
 #include "find/scan.h"
 #include "find/search.h"
 
 namespace {
-
-double Now()
-{
-    static LARGE_INTEGER freq;
-    if (!freq.QuadPart)
-        QueryPerformanceFrequency(&freq);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
-}
 
 void Pump()
 {
