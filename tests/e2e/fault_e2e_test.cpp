@@ -1,6 +1,10 @@
-// Names at start that cannot be opened: the editor starts, stays untitled
-// and empty, hands nothing on, opens no other file, and ends normally.
+// The running program against a file system that says no: names at start
+// that cannot be opened (the editor starts untitled and empty, hands nothing
+// on, opens no other file, and ends normally), and saves that cannot be done
+// (the text stays, modified, and the file keeps its old content).
 #include <windows.h>
+
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -133,4 +137,85 @@ TEST(StartFaults, AHundredMegabyteFileIsLoadedWhole)
     EXPECT_NE(RemoteWindowText(editor.Main()).find("gross.txt"), std::string::npos);
     EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
     EXPECT_EQ(ReadBytes(dir / "gross.txt").size(), cbFile);
+}
+
+namespace {
+
+constexpr WPARAM kSaveCommand = 40003;  // IDM_SAVE
+
+bool RemoteModified(HWND hwndPane)
+{
+    return SendMessageA(hwndPane, EM_GETMODIFY, 0, 0) != 0;
+}
+
+// Wine shows the Unix root as drive Z:.
+std::string WindowsPathOf(const char* pszUnix)
+{
+    std::string path = std::string("Z:") + pszUnix;
+    for (char& c : path)
+        c = c == '/' ? '\\' : c;
+    return path;
+}
+
+}  // namespace
+
+// The running program, saving with Ctrl+S's command (sent, so that it is
+// done when the call returns) while the file cannot take the text.
+TEST(SaveFaults, TheRunningEditorKeepsTheTextWhenASaveFails)
+{
+    TempDir dir;
+    ASSERT_TRUE(WriteBytes(dir / "doc.txt", "alt"));
+    EditorProcess editor;
+    ASSERT_TRUE(editor.Start("doc.txt", dir.Path()));
+    const HWND pane = editor.Pane();
+    ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(pane) == "alt"; }));
+    SendMessageA(pane, EM_SETSEL, 0, -1);
+    SendMessageA(pane, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>("neuer Text"));
+    ASSERT_TRUE(RemoteModified(pane));
+    {
+        FileLock lock(dir / "doc.txt");
+        ASSERT_TRUE(lock.Held());
+        SendMessageA(editor.Main(), WM_COMMAND, kSaveCommand, 0);
+        EXPECT_TRUE(IsWindow(editor.Main()));
+        EXPECT_TRUE(RemoteModified(pane));
+        EXPECT_EQ(RemoteWindowText(pane), "neuer Text");
+    }
+    EXPECT_EQ(ReadBytes(dir / "doc.txt"), "alt");
+    SendMessageA(editor.Main(), WM_COMMAND, kSaveCommand, 0);
+    EXPECT_FALSE(RemoteModified(pane));
+    EXPECT_EQ(ReadBytes(dir / "doc.txt"), "neuer Text");
+
+    // A full disk (the small volume scripts/test mounts when run as root),
+    // filled up but for the document itself.
+    const char* pszFull = getenv("TEKSTOR_FULL_DISK");
+    if (pszFull && *pszFull) {
+        const std::string full = WindowsPathOf(pszFull);
+        ASSERT_TRUE(WriteBytes(full + "\\e2e.txt", "alt"));
+        HANDLE hFiller = CreateFileA((full + "\\filler").c_str(), GENERIC_WRITE, 0, NULL,
+                                     CREATE_ALWAYS, 0, NULL);
+        ASSERT_NE(hFiller, INVALID_HANDLE_VALUE);
+        const std::string chunk(1024, 'f');
+        DWORD written = 0;
+        while (WriteFile(hFiller, chunk.data(), 1024, &written, NULL) && written == 1024) {
+        }
+        CloseHandle(hFiller);
+
+        EditorProcess second;
+        ASSERT_TRUE(second.Start("\"" + full + "\\e2e.txt\""));
+        const HWND pane2 = second.Pane();
+        ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(pane2) == "alt"; }));
+        const std::string text(20000, 'x');
+        SendMessageA(pane2, EM_SETSEL, 0, -1);
+        SendMessageA(pane2, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+        ASSERT_TRUE(RemoteModified(pane2));
+        SendMessageA(second.Main(), WM_COMMAND, kSaveCommand, 0);
+        EXPECT_TRUE(IsWindow(second.Main()));
+        EXPECT_TRUE(RemoteModified(pane2));
+        EXPECT_EQ(ReadBytes(full + "\\e2e.txt"), "alt");
+        EXPECT_EQ(SendMessageA(pane2, WM_GETTEXTLENGTH, 0, 0), 20000);
+        EXPECT_EQ(second.CloseDiscardingChanges(), 1);
+        DeleteFileA((full + "\\e2e.txt").c_str());
+        DeleteFileA((full + "\\filler").c_str());
+    }
+    EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
 }
