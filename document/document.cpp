@@ -129,24 +129,95 @@ BOOL LoadDocument(HWND hwndEdit)
     return bLoaded;
 }
 
+// A new, empty file in the folder of pszPath, so that moving it over the
+// document later stays on one volume and is a rename. FALSE when none can be
+// made there (no right to create files, or a folder name too long for it).
+static BOOL MakeFileBeside(const char* pszPath, char* pszTemp)
+{
+    char szDir[MAX_PATH];
+    char* pszFilePart = NULL;
+    const DWORD cch = GetFullPathNameA(pszPath, MAX_PATH, szDir, &pszFilePart);
+    if (cch == 0 || cch >= MAX_PATH || !pszFilePart)
+        return FALSE;
+    *pszFilePart = '\0';
+    // The temporary name adds up to 14 characters to the folder.
+    if (lstrlenA(szDir) > MAX_PATH - 14)
+        return FALSE;
+    return GetTempFileNameA(szDir, "tks", 0, pszTemp) != 0;
+}
+
+static BOOL WriteAll(HANDLE hFile, const TextBuffer* text)
+{
+    DWORD dwWritten = 0;
+    return WriteFile(hFile, text->pszText, text->cchText, &dwWritten, NULL) &&
+           dwWritten == text->cchText;
+}
+
+// The text goes into a file of its own first and replaces the document only
+// once all of it is on the disk: a full disk or a failing write then leaves
+// the document's file as it was, never cut short.
+static BOOL ReplaceThroughFileBeside(const char* pszTarget, const char* pszTemp,
+                                     const TextBuffer* text)
+{
+    HANDLE hTemp = CreateFileA(pszTemp, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, NULL);
+    if (hTemp == INVALID_HANDLE_VALUE) {
+        DeleteFileA(pszTemp);
+        return FALSE;
+    }
+    BOOL bWritten = WriteAll(hTemp, text) && FlushFileBuffers(hTemp);
+    if (!CloseHandle(hTemp))
+        bWritten = FALSE;
+    if (bWritten &&
+        MoveFileExA(pszTemp, pszTarget, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return TRUE;
+    DeleteFileA(pszTemp);
+    return FALSE;
+}
+
+// Where no file can be made beside the document, it is written in place: from
+// its start, cut to the new length only once every byte is written.
+static BOOL WriteInPlace(HANDLE hFile, const TextBuffer* text)
+{
+    return SetFilePointer(hFile, 0, NULL, FILE_BEGIN) == 0 && WriteAll(hFile, text) &&
+           SetEndOfFile(hFile);
+}
+
 BOOL SaveDocument(HWND hwndEdit)
 {
     HCURSOR hPrevious = ShowWaitCursor();
-    // The copy is taken first: creating the file truncates it, and a copy that
-    // failed after that would leave the user with neither old nor new text.
+    // The copy is taken first, so that nothing touches the file unless the
+    // text to put there is in hand.
     TextBuffer text = {};
     if (!GetEditText(hwndEdit, &text)) {
         SetCursor(hPrevious);
         return FALSE;
     }
+    // Opening for writing without truncating tells whether the document may
+    // be written at all (read-only, locked by another program, no folder)
+    // while its content stays as it is.
+    HANDLE hFile = OpenDocumentFile(g_szFileName, GENERIC_WRITE, OPEN_ALWAYS);
+    const BOOL bCreated = hFile != INVALID_HANDLE_VALUE && GetLastError() != ERROR_ALREADY_EXISTS;
     BOOL bSaved = FALSE;
-    HANDLE hFile = OpenDocumentFile(g_szFileName, GENERIC_WRITE, CREATE_ALWAYS);
     if (hFile != INVALID_HANDLE_VALUE) {
-        DWORD dwWritten = 0;
-        bSaved = WriteFile(hFile, text.pszText, text.cchText, &dwWritten, NULL) &&
-                 dwWritten == text.cchText;
-        if (!CloseHandle(hFile))
-            bSaved = FALSE;
+        // A short (8.3) name moved over the file would become its new long
+        // name; the file keeps the name it has.
+        char szTarget[MAX_PATH];
+        const DWORD cchLong = GetLongPathNameA(g_szFileName, szTarget, MAX_PATH);
+        if (cchLong == 0 || cchLong >= MAX_PATH)
+            lstrcpynA(szTarget, g_szFileName, MAX_PATH);
+        char szTemp[MAX_PATH];
+        if (MakeFileBeside(szTarget, szTemp)) {
+            CloseHandle(hFile);
+            bSaved = ReplaceThroughFileBeside(szTarget, szTemp, &text);
+        } else {
+            bSaved = WriteInPlace(hFile, &text);
+            if (!CloseHandle(hFile))
+                bSaved = FALSE;
+        }
+        // A file that this save created and could not fill is not left behind.
+        if (!bSaved && bCreated)
+            DeleteFileA(szTarget);
     }
     FreeEditText(&text);
     if (bSaved)

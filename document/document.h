@@ -13,7 +13,9 @@ constexpr int CAPTION_SIZE = 290;
 BOOL LoadDocument(HWND hwndEdit);
 
 // Writes the pane's text to the file named by g_szFileName. TRUE only when
-// every byte was written; only then is the modification flag cleared.
+// every byte was written; only then is the modification flag cleared. The
+// text is written to a new file beside the document, which then replaces it,
+// so a failed save leaves the file with its old content.
 BOOL SaveDocument(HWND hwndEdit);
 
 // Sets the caption: application name, the recording mark when bRecording,

@@ -1,13 +1,11 @@
-// The argument string and dropped files. Names are separated by spaces only
-// and may hold spaces themselves, so an unquoted string is tried prefix by
-// prefix: the shortest one that names a readable file is the name.
+// The argument string and dropped files: the name search itself is in
+// argsplit.*, here it meets the file system and the shell.
 #include "document/openargs.h"
 
 #include <shellapi.h>
 
-#include <cstring>
-
 #include "app/state.h"
+#include "document/argsplit.h"
 #include "document/document.h"
 #include "document/filecmd.h"
 
@@ -34,53 +32,14 @@ BOOL AdoptExistingFile(const char* pszPath)
     return TRUE;
 }
 
-// A quoted name runs to the next quote; what is handed on starts at the quote
-// after that (and keeps it), or is nothing when there is no further quote.
-static BOOL FindQuotedName(char* pszArgs, char** ppszRemainder)
+static bool AdoptCandidate(const char* pszName, void*)
 {
-    char* pszName = pszArgs + 1;
-    char* pszClose = strchr(pszName, '"');
-    if (pszClose) {
-        *pszClose = '\0';
-        *ppszRemainder = strchr(pszClose + 1, '"');
-    }
-    return AdoptExistingFile(pszName);
-}
-
-static BOOL FindUnquotedName(char* pszArgs, char** ppszRemainder)
-{
-    for (char* pszSpace = strchr(pszArgs, ' '); pszSpace; pszSpace = strchr(pszSpace + 1, ' ')) {
-        *pszSpace = '\0';
-        if (AdoptExistingFile(pszArgs)) {
-            *ppszRemainder = pszSpace + 1;
-            return TRUE;
-        }
-        *pszSpace = ' ';
-    }
-    return AdoptExistingFile(pszArgs);
-}
-
-static BOOL IsBlank(const char* psz)
-{
-    for (; *psz; ++psz) {
-        if (*psz != ' ' && *psz != '\t')
-            return FALSE;
-    }
-    return TRUE;
+    return AdoptExistingFile(pszName) != FALSE;
 }
 
 BOOL FindArgumentName(char* pszArgs, char** ppszRemainder)
 {
-    *ppszRemainder = NULL;
-    BOOL bFound = FALSE;
-    if (pszArgs[0] == '"')
-        bFound = FindQuotedName(pszArgs, ppszRemainder);
-    else if (pszArgs[0])
-        bFound = FindUnquotedName(pszArgs, ppszRemainder);
-    // Handing on nothing but blanks would only open an empty window.
-    if (*ppszRemainder && IsBlank(*ppszRemainder))
-        *ppszRemainder = NULL;
-    return bFound;
+    return SplitArguments(pszArgs, AdoptCandidate, NULL, ppszRemainder) ? TRUE : FALSE;
 }
 
 static void HandOnToNewCopy(HWND hwndMain, const char* pszRemainder)

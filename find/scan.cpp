@@ -171,6 +171,10 @@ int64_t ScanBackward(const Scan& s, int64_t first)
 
 bool MatchesAt(const char* pText, const char* pFind, int64_t cchFind, bool bMatchCase)
 {
+    // An empty search text may come without any storage behind it, and
+    // memcmp must not be handed a null pointer even for no bytes.
+    if (cchFind <= 0)
+        return true;
     if (bMatchCase)
         return memcmp(pText, pFind, static_cast<size_t>(cchFind)) == 0;
     for (int64_t i = 0; i < cchFind; ++i) {

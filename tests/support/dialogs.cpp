@@ -2,6 +2,8 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
+
 namespace {
 
 struct ScriptState {
@@ -11,6 +13,7 @@ struct ScriptState {
     int unexpected = 0;
     HWND hwndLastActed = NULL;
     std::string lastFolder;  // of the file dialog acted on last
+    std::vector<HWND> ignored;
     UINT_PTR idTimer = 0;
 };
 ScriptState* g_pScript;
@@ -96,6 +99,8 @@ void CALLBACK ScriptTimerProc(HWND, UINT, UINT_PTR, DWORD)
     std::vector<HWND> dialogs;
     EnumThreadWindows(GetCurrentThreadId(), CollectDialogProc, reinterpret_cast<LPARAM>(&dialogs));
     for (HWND hwnd : dialogs) {
+        if (std::find(s->ignored.begin(), s->ignored.end(), hwnd) != s->ignored.end())
+            continue;
         // The dialog acted on last may not have ended yet; it counts again only
         // once another dialog (a question it asked) came and went, or once it
         // went to another folder (a folder name was chosen).
@@ -144,4 +149,9 @@ size_t DialogScript::Done() const
 int DialogScript::Unexpected() const
 {
     return g_pScript->unexpected;
+}
+
+void DialogScript::Ignore(HWND hwnd)
+{
+    g_pScript->ignored.push_back(hwnd);
 }

@@ -44,6 +44,9 @@ public:
     const std::vector<SeenDialog>& Seen() const;
     size_t Done() const;        // actions carried out
     int Unexpected() const;
+    // Leaves a dialog alone that stays open meanwhile (a Find dialog, or the
+    // file dialog a prompt was asked over).
+    void Ignore(HWND hwnd);
 };
 
 #endif

@@ -322,3 +322,23 @@ TEST_F(OpenArgsTest, ADropWithoutAUsablePathLeavesTheDocumentAlone)
     EXPECT_EQ(PaneText(), "Entwurf");
     EXPECT_EQ(std::string(g_szFileName), name);
 }
+
+// The drop buffer holds 255 characters and its NUL. A path one longer would
+// arrive cut, and the cut path may name another file: that file must not open.
+TEST_F(OpenArgsTest, ADroppedPathOnlyOpensWhenItFitsTheBufferWhole)
+{
+    const std::string folder = m_dir.Path() + "\\";
+    const std::string fits = folder + std::string(DROP_BUFFER_SIZE - 2 - folder.size(), 'n');
+    const std::string tooLong = fits + "x";
+    ASSERT_EQ(fits.size(), static_cast<size_t>(DROP_BUFFER_SIZE - 2));
+    ASSERT_TRUE(WriteBytes(fits, "abgeschnitten"));
+    ASSERT_TRUE(WriteBytes(tooLong, "ganz"));
+    ASSERT_EQ(ReadBytes(tooLong), "ganz") << "the file system here takes names this long";
+
+    Drop({tooLong});
+    EXPECT_EQ(PaneText(), "");
+    EXPECT_NE(std::string(g_szFileName), ShortPath(fits));
+    Drop({fits});
+    EXPECT_EQ(PaneText(), "abgeschnitten");
+    EXPECT_EQ(std::string(g_szFileName), ShortPath(fits));
+}

@@ -1,0 +1,221 @@
+// The running program against a file system that says no: names at start
+// that cannot be opened (the editor starts untitled and empty, hands nothing
+// on, opens no other file, and ends normally), and saves that cannot be done
+// (the text stays, modified, and the file keeps its old content).
+#include <windows.h>
+
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+#include "support/files.h"
+#include "support/process.h"
+
+namespace {
+
+std::string PaneOf(HWND hwndMain)
+{
+    return RemoteWindowText(FindWindowExA(hwndMain, NULL, "Edit", NULL));
+}
+
+// Starts the editor with args in dir and checks that it comes up untitled,
+// starts no further copy, and then closes with the normal exit code.
+void ExpectUntitledStart(const std::string& args, const std::string& dir)
+{
+    SCOPED_TRACE(args.size() > 120 ? args.substr(0, 120) + "..." : args);
+    NewEditorWindows copies;
+    EditorProcess editor;
+    ASSERT_TRUE(editor.Start(args, dir));
+    ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(editor.Main()) == "Tekstor - Unbenannt"; }))
+        << RemoteWindowText(editor.Main());
+    EXPECT_EQ(PaneOf(editor.Main()), "");
+    EXPECT_TRUE(copies.Now(editor.Pid()).empty());
+    EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+}
+
+}  // namespace
+
+TEST(StartFaults, NamesThatCannotBeOpenedLeaveAnUntitledDocument)
+{
+    TempDir dir;
+    CreateDirectoryA((dir / "ordner").c_str(), NULL);
+    ExpectUntitledStart("ordner", dir.Path());
+    ExpectUntitledStart("\"" + dir / "ordner" + "\"", dir.Path());
+    ExpectUntitledStart("fehlt.txt", dir.Path());
+    ExpectUntitledStart("\"fehlt nicht.txt", dir.Path());
+
+    ASSERT_TRUE(WriteBytes(dir / "gesperrt.txt", "gesperrt"));
+    FileLock lock(dir / "gesperrt.txt");
+    ASSERT_TRUE(lock.Held());
+    ExpectUntitledStart("gesperrt.txt", dir.Path());
+}
+
+TEST(StartFaults, NamesLongerThanAPathMayBeAreRefused)
+{
+    TempDir dir;
+    const std::string longName = dir / (std::string(300, 'a') + ".txt");
+    ExpectUntitledStart(longName, dir.Path());
+    ExpectUntitledStart("\"" + longName + "\"", dir.Path());
+    // Thousands of candidates, each a prefix ending before a space.
+    std::string words;
+    while (words.size() < 20000)
+        words += "wort ";
+    words += "ende";
+    ExpectUntitledStart(words, dir.Path());
+    // A name of exactly the longest path the buffers hold and one beyond it.
+    for (size_t n : {MAX_PATH - 1, MAX_PATH, MAX_PATH + 1}) {
+        std::string name = dir.Path() + "\\";
+        name += std::string(n - name.size(), 'b');
+        ExpectUntitledStart(name, dir.Path());
+    }
+}
+
+// A name that the ANSI code page cannot spell reaches the program with the
+// unknown characters as '?' (a CJK character here: for some others, such as
+// Greek capitals, the system substitutes a look-alike Latin letter instead). It must not open some other file that the
+// question mark could stand for, and the file stays reachable by its short name.
+TEST(StartFaults, ANameOutsideTheCodePageOpensNoOtherFile)
+{
+    TempDir dir;
+    std::wstring wideDir(dir.Path().begin(), dir.Path().end());
+    const std::wstring wideName = wideDir + L"\\\x6587mega.txt";
+    HANDLE h = CreateFileW(wideName.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(h, "omega", 5, &written, NULL);
+    CloseHandle(h);
+    ASSERT_TRUE(WriteBytes(dir / "xmega.txt", "falsch"));
+
+    char ansi[MAX_PATH] = "";
+    WideCharToMultiByte(CP_ACP, 0, L"\x6587mega.txt", -1, ansi, MAX_PATH, NULL, NULL);
+    ASSERT_EQ(std::string(ansi), "?mega.txt");
+    ExpectUntitledStart(ansi, dir.Path());
+    ExpectUntitledStart(std::string("\"") + ansi + "\"", dir.Path());
+
+    wchar_t wideShort[MAX_PATH] = L"";
+    ASSERT_NE(GetShortPathNameW(wideName.c_str(), wideShort, MAX_PATH), 0u);
+    char shortName[MAX_PATH] = "";
+    BOOL bLost = FALSE;
+    WideCharToMultiByte(CP_ACP, 0, wideShort, -1, shortName, MAX_PATH, NULL, &bLost);
+    if (bLost)
+        GTEST_SKIP() << "this system gives the file no short name in the code page";
+    EditorProcess editor;
+    ASSERT_TRUE(editor.Start(std::string("\"") + shortName + "\"", dir.Path()));
+    EXPECT_TRUE(WaitUntil([&] { return PaneOf(editor.Main()) == "omega"; }))
+        << PaneOf(editor.Main());
+    EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+}
+
+// A document of 100 MB is loaded whole and closes without a prompt.
+TEST(StartFaults, AHundredMegabyteFileIsLoadedWhole)
+{
+    TempDir dir;
+    const DWORD cbFile = 100u * 1024 * 1024;
+    {
+        std::string line = "Zeile mit etwas Text, damit die Datei nicht nur aus einem Zeichen besteht\r\n";
+        std::string block;
+        while (block.size() < 1024 * 1024)
+            block += line;
+        block.resize(1024 * 1024);
+        HANDLE h = CreateFileA((dir / "gross.txt").c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0,
+                               NULL);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        for (DWORD done = 0; done < cbFile; done += static_cast<DWORD>(block.size())) {
+            DWORD written = 0;
+            ASSERT_TRUE(WriteFile(h, block.data(), static_cast<DWORD>(block.size()), &written, NULL));
+        }
+        CloseHandle(h);
+    }
+    EditorProcess editor;
+    ASSERT_TRUE(editor.Start("gross.txt", dir.Path()));
+    HWND pane = editor.Pane();
+    ASSERT_TRUE(WaitUntil([&] {
+        DWORD_PTR cch = 0;
+        return SendMessageTimeoutA(pane, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 1000, &cch) &&
+               cch == cbFile;
+    }, 240000));
+    EXPECT_NE(RemoteWindowText(editor.Main()).find("gross.txt"), std::string::npos);
+    EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+    EXPECT_EQ(ReadBytes(dir / "gross.txt").size(), cbFile);
+}
+
+namespace {
+
+constexpr WPARAM kSaveCommand = 40003;  // IDM_SAVE
+
+bool RemoteModified(HWND hwndPane)
+{
+    return SendMessageA(hwndPane, EM_GETMODIFY, 0, 0) != 0;
+}
+
+// Wine shows the Unix root as drive Z:.
+std::string WindowsPathOf(const char* pszUnix)
+{
+    std::string path = std::string("Z:") + pszUnix;
+    for (char& c : path)
+        c = c == '/' ? '\\' : c;
+    return path;
+}
+
+}  // namespace
+
+// The running program, saving with Ctrl+S's command (sent, so that it is
+// done when the call returns) while the file cannot take the text.
+TEST(SaveFaults, TheRunningEditorKeepsTheTextWhenASaveFails)
+{
+    TempDir dir;
+    ASSERT_TRUE(WriteBytes(dir / "doc.txt", "alt"));
+    EditorProcess editor;
+    ASSERT_TRUE(editor.Start("doc.txt", dir.Path()));
+    const HWND pane = editor.Pane();
+    ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(pane) == "alt"; }));
+    SendMessageA(pane, EM_SETSEL, 0, -1);
+    SendMessageA(pane, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>("neuer Text"));
+    ASSERT_TRUE(RemoteModified(pane));
+    {
+        FileLock lock(dir / "doc.txt");
+        ASSERT_TRUE(lock.Held());
+        SendMessageA(editor.Main(), WM_COMMAND, kSaveCommand, 0);
+        EXPECT_TRUE(IsWindow(editor.Main()));
+        EXPECT_TRUE(RemoteModified(pane));
+        EXPECT_EQ(RemoteWindowText(pane), "neuer Text");
+    }
+    EXPECT_EQ(ReadBytes(dir / "doc.txt"), "alt");
+    SendMessageA(editor.Main(), WM_COMMAND, kSaveCommand, 0);
+    EXPECT_FALSE(RemoteModified(pane));
+    EXPECT_EQ(ReadBytes(dir / "doc.txt"), "neuer Text");
+
+    // A full disk (the small volume scripts/test mounts when run as root),
+    // filled up but for the document itself.
+    const char* pszFull = getenv("TEKSTOR_FULL_DISK");
+    if (pszFull && *pszFull) {
+        const std::string full = WindowsPathOf(pszFull);
+        ASSERT_TRUE(WriteBytes(full + "\\e2e.txt", "alt"));
+        HANDLE hFiller = CreateFileA((full + "\\filler").c_str(), GENERIC_WRITE, 0, NULL,
+                                     CREATE_ALWAYS, 0, NULL);
+        ASSERT_NE(hFiller, INVALID_HANDLE_VALUE);
+        const std::string chunk(1024, 'f');
+        DWORD written = 0;
+        while (WriteFile(hFiller, chunk.data(), 1024, &written, NULL) && written == 1024) {
+        }
+        CloseHandle(hFiller);
+
+        EditorProcess second;
+        ASSERT_TRUE(second.Start("\"" + full + "\\e2e.txt\""));
+        const HWND pane2 = second.Pane();
+        ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(pane2) == "alt"; }));
+        const std::string text(20000, 'x');
+        SendMessageA(pane2, EM_SETSEL, 0, -1);
+        SendMessageA(pane2, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+        ASSERT_TRUE(RemoteModified(pane2));
+        SendMessageA(second.Main(), WM_COMMAND, kSaveCommand, 0);
+        EXPECT_TRUE(IsWindow(second.Main()));
+        EXPECT_TRUE(RemoteModified(pane2));
+        EXPECT_EQ(ReadBytes(full + "\\e2e.txt"), "alt");
+        EXPECT_EQ(SendMessageA(pane2, WM_GETTEXTLENGTH, 0, 0), 20000);
+        EXPECT_EQ(second.CloseDiscardingChanges(), 1);
+        DeleteFileA((full + "\\e2e.txt").c_str());
+        DeleteFileA((full + "\\filler").c_str());
+    }
+    EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+}
