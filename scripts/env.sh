@@ -4,6 +4,10 @@
 
 TEKSTOR_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine takes its code pages from the locale: this one gives the ANSI code page
+# 1252 the program is built for, and file names in UTF-8 on the Linux side (in
+# the bare C locale, names with characters outside ASCII cannot be created).
+export LC_ALL=C.UTF-8
 export WINEDEBUG=${WINEDEBUG:--all}
 
 # The shipped program is 32-bit and is tested as such wherever the kernel runs
