@@ -79,6 +79,15 @@ static void BuildFilterList(HINSTANCE hInstance, char* pszFilter)
     // The zero fill supplies the list's closing NUL.
 }
 
+// The name a file command works under; the previous one is kept so that a
+// failed load or save can put it back.
+static void AdoptDocumentName(DocumentName* previous, const char* pszName)
+{
+    RememberDocumentName(previous);
+    lstrcpynA(g_szFileName, pszName, MAX_PATH);
+    g_bUntitled = FALSE;
+}
+
 static BOOL RunFileDialog(const char* pszFunction, OPENFILENAMEA* ofn)
 {
     auto pfn = GetCommonDialogFunction<BOOL(WINAPI*)(LPOPENFILENAMEA)>(pszFunction);
@@ -121,9 +130,7 @@ BOOL FileOpen(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
         return FALSE;
 
     DocumentName previous;
-    RememberDocumentName(&previous);
-    lstrcpynA(g_szFileName, szShort, MAX_PATH);
-    g_bUntitled = FALSE;
+    AdoptDocumentName(&previous, szShort);
     if (!LoadDocument(hwndEdit)) {
         RestoreDocumentName(&previous, hInstance, hwndMain);
         return FALSE;
@@ -149,9 +156,7 @@ BOOL FileSaveAs(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
         return FALSE;
 
     DocumentName previous;
-    RememberDocumentName(&previous);
-    lstrcpynA(g_szFileName, szFile, MAX_PATH);
-    g_bUntitled = FALSE;
+    AdoptDocumentName(&previous, szFile);
     if (!FileSave(hInstance, hwndMain, hwndEdit)) {
         RestoreDocumentName(&previous, hInstance, hwndMain);
         return FALSE;

@@ -36,6 +36,7 @@ struct FindData {
     DWORD pid;
     const char* pszClass;
     HWND hwnd;
+    bool bUsable;  // only a visible, enabled window
 };
 
 static BOOL CALLBACK FindProc(HWND hwnd, LPARAM lParam)
@@ -45,7 +46,8 @@ static BOOL CALLBACK FindProc(HWND hwnd, LPARAM lParam)
     GetWindowThreadProcessId(hwnd, &pid);
     char cls[64] = "";
     GetClassNameA(hwnd, cls, sizeof cls);
-    if (pid == data->pid && lstrcmpA(cls, data->pszClass) == 0) {
+    const bool bUsable = IsWindowVisible(hwnd) && IsWindowEnabled(hwnd);
+    if (pid == data->pid && lstrcmpA(cls, data->pszClass) == 0 && (bUsable || !data->bUsable)) {
         data->hwnd = hwnd;
         return FALSE;
     }
@@ -54,7 +56,7 @@ static BOOL CALLBACK FindProc(HWND hwnd, LPARAM lParam)
 
 HWND FindProcessWindow(DWORD pid, const char* pszClass)
 {
-    FindData data = {pid, pszClass, NULL};
+    FindData data = {pid, pszClass, NULL, false};
     EnumWindows(FindProc, reinterpret_cast<LPARAM>(&data));
     return data.hwnd;
 }
@@ -168,31 +170,12 @@ bool BringToFront(HWND hwnd)
     return WaitUntil([hwnd] { return GetForegroundWindow() == hwnd; }, 5000);
 }
 
-struct DialogSearch {
-    DWORD pid;
-    HWND hwnd;
-};
-
-static BOOL CALLBACK FindDialogProc(HWND hwnd, LPARAM lParam)
-{
-    DialogSearch* search = reinterpret_cast<DialogSearch*>(lParam);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char cls[16] = "";
-    GetClassNameA(hwnd, cls, sizeof cls);
-    if (pid == search->pid && lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd) &&
-        IsWindowEnabled(hwnd)) {
-        search->hwnd = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
+// A dialog that can take an answer: shown and not disabled by one above it.
 HWND FindProcessDialog(DWORD pid)
 {
-    DialogSearch search = {pid, NULL};
-    EnumWindows(FindDialogProc, reinterpret_cast<LPARAM>(&search));
-    return search.hwnd;
+    FindData data = {pid, "#32770", NULL, true};
+    EnumWindows(FindProc, reinterpret_cast<LPARAM>(&data));
+    return data.hwnd;
 }
 
 static BOOL CALLBACK CollectEditorsProc(HWND hwnd, LPARAM lParam)
