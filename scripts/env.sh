@@ -75,6 +75,13 @@ prepare_wine() {
             /v Debugger /f >/dev/null 2>&1 || true
         "$WINESERVER" -w
     fi
+    # Wine draws the caption buttons as Marlett glyphs, but looks for that
+    # font only in the prefix's own font folder; without it they show as the
+    # letters "0 1 r".
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    if [ ! -f "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+        mkdir -p "$fonts" && cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+    fi
     "$WINESERVER" -p >/dev/null 2>&1 || true
     # Start Wine's own background processes now, with their output going
     # nowhere: started by the first test instead, they would inherit its
