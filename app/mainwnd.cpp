@@ -131,7 +131,10 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         OnDropFiles(hwnd, uMsg, wParam, lParam);
         return 0;
     case WMU_OPENARGS:
-        OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, reinterpret_cast<LPSTR>(lParam));
+        // Without a pane the run is already ending (WM_CREATE posted the quit);
+        // it must not hand the further names to new copies on its way out.
+        if (g_hwndEdit)
+            OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, reinterpret_cast<LPSTR>(lParam));
         return 0;
     case WMU_PLAYMACRO:
         StartPlayback();

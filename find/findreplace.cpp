@@ -1,5 +1,7 @@
 #include "find/findreplace.h"
 
+#include <dlgs.h>
+
 #include "app/commdlg.h"
 #include "app/state.h"
 #include "find/search.h"
@@ -60,21 +62,62 @@ void OnFindReplaceMessage(HWND, LPARAM)
     SetCursor(hcurPrevious);
 }
 
+// The boxes of the open dialog: the search text (edt1) and, in the Replace
+// dialog only, the replacement (edt2).
+static BOOL IsReplaceDialog(HWND hwndDlg)
+{
+    return GetDlgItem(hwndDlg, edt2) != NULL;
+}
+
+static void CloseFindDialog(HWND hwndDlg)
+{
+    // The dialogs write their boxes into the record only on a button, so what
+    // was typed but not yet used is taken over here for the next dialog.
+    GetDlgItemTextA(hwndDlg, edt1, g_szFindWhat, FIND_TEXT_SIZE);
+    if (IsReplaceDialog(hwndDlg))
+        GetDlgItemTextA(hwndDlg, edt2, g_szReplaceWith, FIND_TEXT_SIZE);
+    // Its own Cancel, so that it reports its end as a user's close would.
+    SendMessageA(hwndDlg, WM_COMMAND, IDCANCEL, 0);
+    if (IsWindow(hwndDlg))
+        DestroyWindow(hwndDlg);
+    g_hwndFindDlg = NULL;
+}
+
+// Both dialogs work on the one shared record, so only one may be open: a second
+// would carry out the other's request, and g_hwndFindDlg could name only one of
+// them for the message loop. The same command brings its dialog back to the
+// front; the other one replaces it.
+static void OpenFindDialog(BOOL bFind)
+{
+    const HWND hwndDlg = g_hwndFindDlg;
+    if (hwndDlg && IsWindow(hwndDlg)) {
+        if (IsReplaceDialog(hwndDlg) == !bFind) {
+            SetActiveWindow(hwndDlg);
+            // As Tab would: focus and select the search text, ready to be typed over.
+            SendMessageA(hwndDlg, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(hwndDlg, edt1)),
+                         TRUE);
+            return;
+        }
+        CloseFindDialog(hwndDlg);
+    }
+    g_hwndFindDlg = ShowFindDialog(g_hwndMain, bFind);
+}
+
 void RunFindCommand(UINT uId, LPARAM lParam)
 {
     switch (uId) {
     case IDM_FIND:
-        g_hwndFindDlg = ShowFindDialog(g_hwndMain, TRUE);
+        OpenFindDialog(TRUE);
         break;
     case IDM_REPLACE:
-        g_hwndFindDlg = ShowFindDialog(g_hwndMain, FALSE);
+        OpenFindDialog(FALSE);
         break;
     case IDM_FINDNEXT:
         if (g_dwSearchFlags) {
             g_dwSearchFlags |= FR_DOWN;
             OnFindReplaceMessage(g_hwndMain, lParam);
         } else {
-            g_hwndFindDlg = ShowFindDialog(g_hwndMain, TRUE);
+            OpenFindDialog(TRUE);
         }
         break;
     case IDM_FINDPREV:
@@ -83,7 +126,7 @@ void RunFindCommand(UINT uId, LPARAM lParam)
             OnFindReplaceMessage(g_hwndMain, lParam);
         } else {
             g_findReplace.Flags &= ~static_cast<DWORD>(FR_DOWN);
-            g_hwndFindDlg = ShowFindDialog(g_hwndMain, TRUE);
+            OpenFindDialog(TRUE);
         }
         break;
     }

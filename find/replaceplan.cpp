@@ -3,8 +3,9 @@
 // text's length (upwards). Downwards, everything behind the caret is therefore
 // the original text, and the hits are plain, separate ranges of it. Upwards,
 // everything before the last hit is the original text, but a hit may reach into
-// the text just inserted; and one that lies wholly inside it would be found
-// again after every replacement, for ever, so the run stops there.
+// the text just inserted. One that lies wholly inside it would be found again
+// after every replacement, for ever, so the search passes over it and goes on
+// before it: hits are taken only where they begin in the original text.
 #include "find/replaceplan.h"
 
 #include <cstring>
@@ -36,16 +37,19 @@ void Prepend(Output* out, const char* p, int64_t cch)
     out->cch += cch;
 }
 
-// The upward search's candidates that reach beyond a into the replacement
-// inserted at a: the text there is the original up to a and the replacement
-// after it. Returns the highest hit there, or -1.
+// The upward search's candidates that begin before a and reach into the
+// replacement inserted at a: the text there is the original up to a and the
+// replacement after it. Returns the highest hit there, or -1.
 int64_t FindInSeam(const ReplaceRequest* r, int64_t a)
 {
     const int64_t len = r->cchFind;
     int64_t lowest = a - len + 1;
     if (lowest < 0)
         lowest = 0;
-    for (int64_t p = a + r->cchReplace - len; p >= lowest; --p) {
+    int64_t highest = a + r->cchReplace - len;  // the hit must end inside the replacement
+    if (highest > a - 1)
+        highest = a - 1;
+    for (int64_t p = highest; p >= lowest; --p) {
         int64_t i = 0;
         for (; i < len; ++i) {
             const int64_t at = p + i;
@@ -81,10 +85,6 @@ void RunUpwards(const ReplaceRequest* r, int64_t q, ReplacePlan* pPlan, Output* 
     pPlan->nHits = 1;
     for (;;) {
         q = FindInSeam(r, a);
-        if (q >= a) {
-            pPlan->bStoppedEarly = true;
-            break;
-        }
         if (q >= 0) {
             // The hit takes the front of the last replacement with it.
             Prepend(out, r->pReplace + (q + len - a), r->cchReplace - (q + len - a));
@@ -106,7 +106,6 @@ void RunReplaceAll(const ReplaceRequest* r, ReplacePlan* pPlan, Output* out)
 {
     pPlan->nHits = 0;
     pPlan->start = pPlan->end = 0;
-    pPlan->bStoppedEarly = false;
     // An empty search text would hit at every caret for ever; it finds nothing.
     if (r->cchFind <= 0)
         return;

@@ -1,6 +1,8 @@
 // Replace All worked out in memory: which part of the text changes and into
 // what, with the same hits, in the same order and with the same end as replacing
-// one hit after the other in the pane would give. Plain memory, no windows.
+// one hit after the other in the pane would give, except that an upward search
+// passes over a hit lying wholly inside the text it has just inserted (which
+// would otherwise be replaced again for ever). Plain memory, no windows.
 #ifndef TEKSTOR_FIND_REPLACEPLAN_H
 #define TEKSTOR_FIND_REPLACEPLAN_H
 
@@ -23,7 +25,6 @@ struct ReplacePlan {
     int64_t start;      // the text from start to end (before any change) ...
     int64_t end;
     int64_t cchResult;  // ... is replaced by this many bytes
-    bool bStoppedEarly; // upwards, a hit lay wholly inside the text just inserted
 };
 
 // First pass: counts the hits and sizes the result.

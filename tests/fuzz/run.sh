@@ -1,24 +1,25 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets natively with clang (libFuzzer, AddressSanitizer,
 # UndefinedBehaviorSanitizer) and runs each for a bounded time.
-#   tests/fuzz/run.sh [SECONDS] [scan|argsplit ...]
+#   tests/fuzz/run.sh [SECONDS] [scan|replace|argsplit ...]
 # A finding stops the run with the failing input saved in build/fuzz/.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 seconds=${1:-20}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(scan argsplit)
+[ ${#targets[@]} -gt 0 ] || targets=(scan replace argsplit)
 
 out=$root/build/fuzz
 mkdir -p "$out"
 flags=(-std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
-       -fno-omit-frame-pointer -Wall -Wextra -Werror -I"$root")
+       -fno-omit-frame-pointer -Wall -Wextra -Werror -I"$root" -I"$root/tests")
 declare -A sources=(
-    [scan]="$root/find/scan.cpp $root/tests/fuzz/scan_fuzz.cpp"
+    [scan]="$root/find/scan.cpp $root/tests/support/findref.cpp $root/tests/fuzz/scan_fuzz.cpp"
+    [replace]="$root/find/scan.cpp $root/find/replaceplan.cpp $root/tests/support/findref.cpp $root/tests/fuzz/replace_fuzz.cpp"
     [argsplit]="$root/document/argsplit.cpp $root/tests/fuzz/argsplit_fuzz.cpp"
 )
-declare -A maxlen=([scan]=4096 [argsplit]=600)
+declare -A maxlen=([scan]=4096 [replace]=600 [argsplit]=600)
 
 for t in "${targets[@]}"; do
     [ -n "${sources[$t]:-}" ] || { echo "unknown fuzz target: $t" >&2; exit 2; }

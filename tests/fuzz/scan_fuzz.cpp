@@ -5,44 +5,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "find/scan.h"
-
-namespace {
-
-unsigned char Fold(unsigned char b)
-{
-    return (b >= 'A' && b <= 'Z') ? static_cast<unsigned char>(b + 0x20) : b;
-}
-
-bool PlainMatch(const unsigned char* t, const unsigned char* f, int64_t n, bool bCase)
-{
-    for (int64_t i = 0; i < n; ++i) {
-        if (bCase ? t[i] != f[i] : Fold(t[i]) != Fold(f[i]))
-            return false;
-    }
-    return true;
-}
-
-int64_t PlainScan(const unsigned char* t, int64_t cchText, const unsigned char* f, int64_t cchFind,
-                  int64_t p0, bool bDown, bool bCase)
-{
-    if (bDown) {
-        for (int64_t p = p0 < 0 ? 0 : p0; p + cchFind <= cchText; ++p) {
-            if (PlainMatch(t + p, f, cchFind, bCase))
-                return p;
-        }
-    } else {
-        for (int64_t p = p0; p >= 0; --p) {
-            if (p + cchFind <= cchText && PlainMatch(t + p, f, cchFind, bCase))
-                return p;
-        }
-    }
-    return -1;
-}
-
-}  // namespace
+#include "support/findref.h"
 
 // Input: a control byte (direction, case rule), two bytes for the start
 // position, one for the search text's length (at most 79, as the find box
@@ -69,7 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const int64_t got = ScanText(reinterpret_cast<const char*>(pText), cchText,
                                  reinterpret_cast<const char*>(find.data()), cchFind, p0, bDown, bCase);
-    const int64_t want = PlainScan(pText, cchText, find.data(), cchFind, p0, bDown, bCase);
+    const std::string text(reinterpret_cast<const char*>(pText), static_cast<size_t>(cchText));
+    const std::string findText(find.begin(), find.end());
+    const int64_t want = PlainScan(text, findText, p0, bDown, bCase);
     if (got != want)
         abort();
     if (got >= 0 && !MatchesAt(reinterpret_cast<const char*>(pText) + got,

@@ -39,52 +39,36 @@ int64_t PlainScan(const std::string& text, const std::string& find, int64_t p0, 
     return -1;
 }
 
-LoopOutcome ReplaceAllByLoop(std::string text, int64_t lo, int64_t hi, const std::string& find,
-                             const std::string& replace, bool bDown, bool bMatchCase, bool bGuard,
+LoopOutcome ReplaceAllByLoop(std::string text, int64_t lo, const std::string& find,
+                             const std::string& replace, bool bDown, bool bMatchCase, bool bMended,
                              int maxSteps)
 {
     LoopOutcome out;
     const int64_t len = static_cast<int64_t>(find.size());
     const int64_t rlen = static_cast<int64_t>(replace.size());
-    auto search = [&](bool bFromEnd) {
-        int64_t p0 = lo;
-        if (bFromEnd)
-            p0 = bDown ? hi : lo - len;
-        const int64_t q = PlainScan(text, find, p0, bDown, bMatchCase);
-        if (q < 0) {
-            ++out.nBeeps;
-            return false;
-        }
-        lo = q;
-        hi = q + len;
-        return true;
-    };
-    if (bGuard && len == 0) {
+    if (bMended && len == 0) {
         ++out.nBeeps;
         out.text = text;
         return out;
     }
-    if (!search(false)) {
-        out.text = text;
-        return out;
-    }
-    for (;;) {
+    int64_t q = PlainScan(text, find, lo, bDown, bMatchCase);
+    while (q >= 0) {
         if (out.nReplaced >= maxSteps) {
             out.bEnded = false;
             break;
         }
-        text.replace(static_cast<size_t>(lo), static_cast<size_t>(hi - lo), replace);
+        text.replace(static_cast<size_t>(q), static_cast<size_t>(len), replace);
         ++out.nReplaced;
-        const int64_t inserted = lo;
-        lo = hi = lo + rlen;
-        if (!search(true))
-            break;
-        if (bGuard && !bDown && lo >= inserted) {
-            ++out.nBeeps;
-            out.bGuardStop = true;
-            break;
+        const int64_t inserted = q;
+        const int64_t caret = q + rlen;
+        q = PlainScan(text, find, bDown ? caret : caret - len, bDown, bMatchCase);
+        while (bMended && !bDown && q >= inserted && q + len <= caret) {
+            out.bPassedOver = true;
+            q = PlainScan(text, find, q - 1, bDown, bMatchCase);
         }
     }
+    if (q < 0)
+        ++out.nBeeps;
     out.text = text;
     return out;
 }

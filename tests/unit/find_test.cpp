@@ -74,6 +74,22 @@ protected:
     int m_nBeepsAtStart = 0;
 };
 
+BOOL CALLBACK CountShownDialogsProc(HWND hwnd, LPARAM lParam)
+{
+    char cls[16] = "";
+    GetClassNameA(hwnd, cls, sizeof cls);
+    if (lstrcmpA(cls, "#32770") == 0 && IsWindowVisible(hwnd))
+        ++*reinterpret_cast<int*>(lParam);
+    return TRUE;
+}
+
+int ShownDialogs()
+{
+    int n = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountShownDialogsProc, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
 }  // namespace
 
 // Text abcABCabc, search text abc.
@@ -230,21 +246,21 @@ TEST_F(FindTest, ReplaceAllWorkedCases)
 
 TEST_F(FindTest, ReplaceAllEndsUpwardsAndWithAnEmptySearchText)
 {
-    // Upwards the replacement is found again at once; the run stops there.
+    // Upwards the replacement is found again at once; the run passes over it
+    // and goes on before it.
     SetPaneText("a-a");
     SetFindTexts("a", "aa");
     SetSel(3, 3);
-    Request(FR_REPLACEALL);
-    EXPECT_EQ(PaneText(), "a-aa");
-    EXPECT_EQ(PaneSel(), (Sel{0, 0}));
-    EXPECT_EQ(Beeps(), 1);
+    Request(FR_REPLACEALL | FR_MATCHCASE);
+    EXPECT_EQ(PaneText(), "aa-aa");
 
-    SetPaneText("Wort und wort");
-    SetFindTexts("WORT", "wOrT");
-    SetSel(13, 13);
+    SetPaneText("wort Wort wort");
+    SetFindTexts("wort", "WORT");
+    SetSel(14, 14);
     ResetBeeps();
     Request(FR_REPLACEALL);
-    EXPECT_EQ(PaneText(), "Wort und wOrT");
+    EXPECT_EQ(PaneText(), "WORT WORT WORT");
+    EXPECT_EQ(PaneSel(), (Sel{0, 0}));
     EXPECT_EQ(Beeps(), 1);
 
     for (DWORD dwDown : {0ul, 1ul}) {
@@ -298,11 +314,12 @@ TEST_F(FindTest, ReplaceReplacesTheHitAtTheSelectionAndSelectsTheNext)
 }
 
 // The one-change Replace All against replacing hit after hit through the pane
-// itself (with the same stop upwards), on generated cases.
+// itself, on generated cases. Where that plain loop never ends, the reference
+// is the loop that passes over hits inside the text just inserted.
 TEST_F(FindTest, ReplaceAllGivesWhatReplacingEachHitInThePaneGives)
 {
     std::mt19937 rng(4711);
-    int nChanged = 0;
+    int nChanged = 0, nNeverEnding = 0;
     for (int round = 0; round < 80; ++round) {
         const std::string text = RandomText(rng, 20, round % 2 == 0);
         std::string find = RandomText(rng, 2, round % 2 == 0);
@@ -314,27 +331,31 @@ TEST_F(FindTest, ReplaceAllGivesWhatReplacingEachHitInThePaneGives)
         const DWORD b = std::uniform_int_distribution<DWORD>(a, static_cast<DWORD>(text.size()))(rng);
         SetFindTexts(find, replace);
 
-        // Replacing hit after hit, as the dialog's one-by-one loop would.
+        // Replacing hit after hit, as the dialog's one-by-one loop would; a run
+        // that ends takes each hit at a new position of the text.
         SetPaneText(text);
         SetSel(a, b);
         g_dwSearchFlags = dwFlags;
         ResetBeeps();
+        bool bEnded = true;
         if (SearchText(FALSE)) {
-            for (int guard = 0; guard < 1000; ++guard) {
-                const DWORD inserted = PaneSel().lo;
+            int nSteps = 0;
+            do {
                 SendMessageA(g_hwndEdit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(g_szReplaceWith));
-                if (!SearchText(TRUE))
-                    break;
-                if (!(dwFlags & FR_DOWN) && PaneSel().lo >= inserted) {
-                    BeepNotFound();
-                    break;
-                }
-            }
+                bEnded = ++nSteps <= 60;
+            } while (bEnded && SearchText(TRUE));
             SetSel(0, 0);
         }
-        const std::string expectedText = PaneText();
+        std::string expectedText = PaneText();
         const Sel expectedSel = PaneSel();
-        const int nExpectedBeeps = Beeps();
+        int nExpectedBeeps = Beeps();
+        if (!bEnded) {
+            const LoopOutcome mended = ReplaceAllByLoop(text, a, find, replace, dwFlags & FR_DOWN,
+                                                        dwFlags & FR_MATCHCASE, true);
+            expectedText = mended.text;
+            nExpectedBeeps = mended.nBeeps;
+            ++nNeverEnding;
+        }
 
         SetPaneText(text);
         SetSel(a, b);
@@ -347,6 +368,7 @@ TEST_F(FindTest, ReplaceAllGivesWhatReplacingEachHitInThePaneGives)
         nChanged += expectedText != text;
     }
     EXPECT_GT(nChanged, 20);
+    EXPECT_GT(nNeverEnding, 3);
 }
 
 TEST_F(FindTest, F3AndShiftF3BeforeAnySearchOpenTheFindDialog)
@@ -422,12 +444,43 @@ TEST_F(FindTest, WithADialogOpenF3RepeatsTheDialogsRequestInItsDirection)
     SetFocus(g_hwndEdit);
     PressKey(VK_F3, false, false, m_hAccel);  // up, as the dialog says, not down
     EXPECT_EQ(PaneSel(), (Sel{3, 5}));
+}
 
-    // A second Ctrl+F opens a further dialog on the same record.
-    HWND hwndFirst = g_hwndFindDlg;
+// Never two dialogs on the one record: the same command comes back to its
+// dialog, the other one takes its place with the search text typed so far.
+TEST_F(FindTest, FindAndReplaceKeepOneDialogOpen)
+{
+    SetPaneText("xy xy");
+    OpenDialog(IDM_FIND);
+    const HWND hwndFind = g_hwndFindDlg;
+    SetDlgItemTextA(hwndFind, kFindWhatEdit, "xy");
+    SetFocus(g_hwndEdit);
     PressKey('F', true, false, m_hAccel);
-    EXPECT_NE(g_hwndFindDlg, hwndFirst);
-    EXPECT_TRUE(IsWindow(hwndFirst) && IsWindow(g_hwndFindDlg));
+    EXPECT_EQ(g_hwndFindDlg, hwndFind);
+    EXPECT_EQ(GetFocus(), GetDlgItem(hwndFind, kFindWhatEdit));
+    EXPECT_EQ(ShownDialogs(), 1);
+
+    SetFocus(g_hwndEdit);
+    PressKey('R', true, false, m_hAccel);
+    ASSERT_TRUE(g_hwndFindDlg && GetDlgItem(g_hwndFindDlg, kReplaceWithEdit));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(hwndFind); }));
+    EXPECT_EQ(ShownDialogs(), 1);
+    char szText[FIND_TEXT_SIZE] = "";
+    GetDlgItemTextA(g_hwndFindDlg, kFindWhatEdit, szText, sizeof szText);
+    EXPECT_STREQ(szText, "xy");
+
+    // The remaining dialog is the loop's: its keys and its buttons work.
+    SetDlgItemTextA(g_hwndFindDlg, kReplaceWithEdit, "z");
+    SetSel(0, 0);
+    Click(kReplaceAllButton);
+    EXPECT_EQ(PaneText(), "z z");
+    SetFocus(g_hwndEdit);
+    PressKey('F', true, false, m_hAccel);
+    ASSERT_TRUE(g_hwndFindDlg && !GetDlgItem(g_hwndFindDlg, kReplaceWithEdit));
+    EXPECT_TRUE(PumpUntil([&] { return ShownDialogs() == 1; }));
+    SetFocus(GetDlgItem(g_hwndFindDlg, kFindWhatEdit));
+    PressKey(VK_ESCAPE, false, false, m_hAccel);
+    EXPECT_TRUE(PumpUntil([&] { return g_hwndFindDlg == nullptr && ShownDialogs() == 0; }));
 }
 
 TEST_F(FindTest, TheReplaceDialogReplacesAndReplacesAll)

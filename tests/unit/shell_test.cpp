@@ -72,6 +72,9 @@ TEST(ShellStart, APaneThatCannotBeCreatedEndsTheRunWithCodeOne)
     int nCode = -1;
     PumpMessages(hAccel, &nCode);
     EXPECT_EQ(nCode, 1);
+    // The posted argument string is not handled (it would hand further names
+    // to new copies of the program): the caption is still the bare one.
+    EXPECT_EQ(WindowText(g_hwndMain), "Tekstor");
     DestroyWindow(g_hwndMain);
     EndInstance();
 }
