@@ -83,16 +83,24 @@ protected:
             if (!KeyUp(vk))
                 SendKey(vk, false);
     }
-    // A macro as a recording leaves it: the key typed n times.
-    static void MakeMacro(WORD vk, int n)
+    // A macro as a recording leaves it.
+    static void MakeMacro(const std::vector<std::pair<UINT, WORD>>& events)
     {
-        const UINT scan = MapVirtualKeyA(vk, 0);
-        for (int i = 0; i < 2 * n; ++i) {
-            EVENTMSG ev = {i % 2 ? UINT(WM_KEYUP) : UINT(WM_KEYDOWN), vk | (scan << 8), 1, 0, g_hwndEdit};
+        for (const auto& e : events) {
+            EVENTMSG ev = {e.first, e.second | (MapVirtualKeyA(e.second, 0) << 8), 1, 0, g_hwndEdit};
             AppendMacroEvent(&ev);
         }
         g_pMacroPos = NULL;
     }
+    static std::vector<std::pair<UINT, WORD>> Typed(WORD vk, int n)
+    {
+        std::vector<std::pair<UINT, WORD>> events;
+        for (int i = 0; i < n; ++i)
+            events.insert(events.end(), {{WM_KEYDOWN, vk}, {WM_KEYUP, vk}});
+        return events;
+    }
+    // Ended, or a played Record command has started a recording since.
+    static bool PlaybackOver() { return !g_pMacroPos && (!g_hJournalHook || g_bRecording); }
     bool WaitKeyUp(WORD vk) { return PumpUntil([vk] { return KeyUp(vk); }, 5000, m_hAccel); }
     // Records H, Right (an extended key) and Shift, pressed and released.
     std::vector<Recorded> RecordSampleKeys()
@@ -153,16 +161,28 @@ TEST_F(InputMacroTest, RealKeysRecordedWithoutJournalHooksPlayBackTheSameText)
     SetPaneText("");
     SendChord({VK_CONTROL, VK_SHIFT, 'P'});
     ASSERT_TRUE(PumpUntil([this] { return PaneText() == "hi"; }, 5000, m_hAccel)) << PaneText();
-    // The macro ends with the presses of the Ctrl+Shift+R that stopped it. As
-    // a Record command they end the playback, or start a recording once it
-    // has ended; either way the player releases them, or the whole desktop
-    // would go on taking the user's keys as Ctrl+Shift shortcuts.
-    ASSERT_TRUE(PumpUntil([] { return !g_pMacroPos && (!g_hJournalHook || g_bRecording); }, 5000, m_hAccel));
+    // The macro ends with the Ctrl+Shift+R that stopped it: played, it ends
+    // the playback, or starts a recording once the playback has ended.
+    ASSERT_TRUE(PumpUntil(PlaybackOver, 5000, m_hAccel));
     EXPECT_EQ(PaneText(), "hi");
-    for (WORD vk : {WORD('R'), WORD(VK_SHIFT), WORD(VK_CONTROL)})
-        EXPECT_TRUE(WaitKeyUp(vk)) << vk;
     if (g_bRecording)
         Command(IDM_RECORD);
+}
+
+// The recorder sees the presses of the Ctrl+Shift+R that stops a recording
+// before the command runs, and a person lets go of the keys only later: the
+// macro ends with three presses.
+TEST_F(InputMacroTest, APlayedMacroLeavesNoKeyDown)
+{
+    g_pfnSetWindowsHookEx = RefuseJournalHooks;
+    MakeMacro({{WM_KEYDOWN, 'H'}, {WM_KEYUP, 'H'}, {WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, 'R'}});
+    SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
+    ASSERT_TRUE(PumpUntil(PlaybackOver, 5000, m_hAccel));
+    EXPECT_EQ(PaneText(), "h");
+    // Left down, they would turn the user's next keys on the whole desktop
+    // into Ctrl+Shift shortcuts.
+    for (WORD vk : {WORD('R'), WORD(VK_SHIFT), WORD(VK_CONTROL)})
+        EXPECT_TRUE(WaitKeyUp(vk)) << vk;
 }
 
 // Copies of the program run side by side (it starts them itself): each one
@@ -201,7 +221,7 @@ TEST_F(InputMacroTest, OnlyThisCopysOwnKeysAreLeftOutOrCounted)
 TEST_F(InputMacroTest, RecordDuringALongPlaybackStopsItWithTheRestUntyped)
 {
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
-    MakeMacro('A', 300);
+    MakeMacro(Typed('A', 300));
     SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
     // One message at a time: the playback keeps the queue from ever running dry.
     for (const DWORD start = GetTickCount(); PaneText().size() < 10 && GetTickCount() - start < 5000;) {
@@ -227,7 +247,7 @@ TEST_F(InputMacroTest, RecordDuringALongPlaybackStopsItWithTheRestUntyped)
 TEST_F(InputMacroTest, APlaybackWhoseWatchSeesNothingEndsByTheTimer)
 {
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
-    MakeMacro('A', 3);
+    MakeMacro(Typed('A', 3));
     g_hookSees = HookSees::Nothing;
     SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
     ASSERT_NE(g_hJournalHook, nullptr);
