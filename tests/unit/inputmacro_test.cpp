@@ -218,30 +218,38 @@ TEST_F(InputMacroTest, OnlyThisCopysOwnKeysAreLeftOutOrCounted)
 }
 
 // The keys go out one by one, so that stopping stops them.
-TEST_F(InputMacroTest, RecordDuringALongPlaybackStopsItWithTheRestUntyped)
+// Record and a system cancel (Ctrl+Esc, Ctrl+Alt+Del) stop a playback at
+// once: its keys go out one by one.
+TEST_F(InputMacroTest, StoppingALongPlaybackLeavesTheRestUntyped)
 {
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
     MakeMacro(Typed('A', 300));
-    SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
-    // One message at a time: the playback keeps the queue from ever running dry.
-    for (const DWORD start = GetTickCount(); PaneText().size() < 10 && GetTickCount() - start < 5000;) {
-        MSG msg;
-        if (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
-            HandleLoopMessage(&msg, m_hAccel);
-        else
-            MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+    const std::function<void()> stops[] = {
+        [this] { Command(IDM_RECORD); },
+        [this] { PostThreadMessageA(GetCurrentThreadId(), WM_CANCELJOURNAL, 0, 0); Pump(); }};
+    for (const auto& stop : stops) {
+        SetPaneText("");
+        SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
+        // One message at a time: the playback keeps the queue from ever running dry.
+        for (const DWORD start = GetTickCount(); PaneText().size() < 10 && GetTickCount() - start < 5000;) {
+            MSG msg;
+            if (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+                HandleLoopMessage(&msg, m_hAccel);
+            else
+                MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+        }
+        const size_t nBefore = PaneText().size();
+        stop();
+        EXPECT_EQ(g_hJournalHook, nullptr);
+        EXPECT_FALSE(g_bRecording);
+        // Keys arrive in order: once this one is in, so is every key that was on its way.
+        SendChord({'Z'});
+        ASSERT_TRUE(PumpUntil([this] { return PaneText().back() == 'z'; }, 5000, m_hAccel));
+        const size_t nTyped = PaneText().size() - 1;
+        EXPECT_LE(nTyped, nBefore + 1);  // at most the one key on its way
+        EXPECT_LT(nTyped, 300u);
+        EXPECT_TRUE(WaitKeyUp('A'));
     }
-    const size_t nBefore = PaneText().size();
-    Command(IDM_RECORD);
-    EXPECT_EQ(g_hJournalHook, nullptr);
-    EXPECT_FALSE(g_bRecording);
-    // Keys arrive in order: once this one is in, so is every key that was on its way.
-    SendChord({'Z'});
-    ASSERT_TRUE(PumpUntil([this] { return PaneText().back() == 'z'; }, 5000, m_hAccel));
-    const size_t nTyped = PaneText().size() - 1;
-    EXPECT_LE(nTyped, nBefore + 1);  // at most the one key on its way
-    EXPECT_LT(nTyped, 300u);
-    EXPECT_TRUE(WaitKeyUp('A'));
 }
 
 TEST_F(InputMacroTest, APlaybackWhoseWatchSeesNothingEndsByTheTimer)
