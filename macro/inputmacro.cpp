@@ -206,8 +206,9 @@ void PlayNextInputEvent()
         return;
     // The watch sees a key before this thread has handled it, and this
     // request outranks key input in the queue; sent at once, the whole macro
-    // would pile up ahead of a Record or a close. A timer message comes only
-    // once no input is waiting.
+    // would pile up ahead of a Record or a close. So the next key waits until
+    // the thread has taken its waiting keys (a timer message, too, comes only
+    // once no input is waiting).
     if (HIWORD(GetQueueStatus(QS_KEY))) {
         s_bNextDue = TRUE;
         SetTimer(g_hwndMain, NEXT_KEY_TIMER_ID, USER_TIMER_MINIMUM, NextKeyTimerProc);
