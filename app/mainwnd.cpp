@@ -139,6 +139,9 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WMU_PLAYMACRO:
         StartPlayback();
         return 0;
+    case WMU_PLAYNEXTKEY:
+        PlayNextInputEvent();
+        return 0;
     }
     return DefWindowProcA(hwnd, uMsg, wParam, lParam);
 }

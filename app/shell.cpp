@@ -3,6 +3,7 @@
 #include "app/mainwnd.h"
 #include "app/state.h"
 #include "find/findreplace.h"
+#include "macro/macro.h"
 #include "res/resource.h"
 
 const char kMainClassName[] = "WndClassTekstor";
@@ -56,11 +57,8 @@ void HandleLoopMessage(MSG* pMsg, HACCEL hAccel)
 {
     // The system ends a journal hook by itself (Ctrl+Esc, Ctrl+Alt+Del) and
     // only tells us afterwards, with a message to the thread.
-    if (pMsg->message == WM_CANCELJOURNAL && g_hJournalHook) {
-        UnhookWindowsHookEx(g_hJournalHook);
-        g_hJournalHook = NULL;
-        g_pMacroPos = NULL;
-    }
+    if (pMsg->message == WM_CANCELJOURNAL && g_hJournalHook)
+        ReleaseMacroHook();
     if (g_hwndFindDlg && IsDialogMessageA(g_hwndFindDlg, pMsg))
         return;
     // An accelerator key is still dispatched as a key message, but never

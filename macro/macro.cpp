@@ -55,24 +55,35 @@ LRESULT CALLBACK JournalRecordProc(int code, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
+// Set when the event at the cursor has been handed over, so that an HC_SKIP
+// with nothing taken yet cannot pass over an event.
+static BOOL s_bEventTaken;
+
 LRESULT CALLBACK JournalPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code < 0)
         return CallNextHookEx(g_hJournalHook, code, wParam, lParam);
-    if (code != HC_GETNEXT || !g_pMacroPos)
+    if (!g_pMacroPos)
         return 0;
-    auto* pEvent = reinterpret_cast<EVENTMSG*>(lParam);
-    pEvent->message = g_pMacroPos->message;
-    pEvent->paramL = g_pMacroPos->paramL;
-    pEvent->paramH = g_pMacroPos->paramH;
-    pEvent->time = g_pMacroPos->time;
-    pEvent->hwnd = g_pMacroPos->hwnd;
-    if (g_pMacroPos->pNext) {
-        g_pMacroPos = g_pMacroPos->pNext;
-    } else {
-        // The loop ends the playback when this arrives; until then a further
-        // request gets the last event again.
-        PostMessageA(NULL, WM_CANCELJOURNAL, 0, 0);
+    if (code == HC_GETNEXT) {
+        // The system may ask for the same event several times (it peeks
+        // before it takes one); only HC_SKIP moves on.
+        auto* pEvent = reinterpret_cast<EVENTMSG*>(lParam);
+        pEvent->message = g_pMacroPos->message;
+        pEvent->paramL = g_pMacroPos->paramL;
+        pEvent->paramH = g_pMacroPos->paramH;
+        pEvent->time = g_pMacroPos->time;
+        pEvent->hwnd = g_pMacroPos->hwnd;
+        s_bEventTaken = TRUE;
+    } else if (code == HC_SKIP && s_bEventTaken) {
+        s_bEventTaken = FALSE;
+        // The end comes here, not by a message: a last key that opens a
+        // dialog would have its modal loop drop a thread message, and while
+        // the hook stays the user's own keyboard and mouse are shut out.
+        if (g_pMacroPos->pNext)
+            g_pMacroPos = g_pMacroPos->pNext;
+        else
+            ReleaseMacroHook();
     }
     return 0;  // no delay: the macro plays at the system's pace
 }
@@ -98,10 +109,16 @@ void StopRecording()
 {
     g_bRecording = FALSE;
     ShowRecordingState();
+    ReleaseMacroHook();
+}
+
+void ReleaseMacroHook()
+{
     if (g_hJournalHook)
         UnhookWindowsHookEx(g_hJournalHook);
     g_hJournalHook = NULL;
     g_pMacroPos = NULL;
+    StopInputPlayback();
 }
 
 void StartPlayback()
@@ -109,6 +126,7 @@ void StartPlayback()
     if (g_bRecording || g_hJournalHook || !g_pMacroHead)
         return;
     g_pMacroPos = g_pMacroHead;
+    s_bEventTaken = FALSE;
     g_hJournalHook = g_pfnSetWindowsHookEx(WH_JOURNALPLAYBACK, JournalPlaybackProc, g_hInstance, 0);
     if (!g_hJournalHook)
         g_hJournalHook = StartInputPlayback();
@@ -140,11 +158,7 @@ void ReleaseMacro()
 {
     // The hook goes first: the system could call it again while the nodes
     // it reads are being released.
-    if (g_hJournalHook) {
-        UnhookWindowsHookEx(g_hJournalHook);
-        g_hJournalHook = NULL;
-    }
-    g_pMacroPos = NULL;
+    ReleaseMacroHook();
     FreeMacroEvents(g_pMacroHead);
     g_pMacroHead = NULL;
 }

@@ -28,6 +28,14 @@ void RunRecordCommand();
 void RunPlayCommand(HWND hwndMain);
 void UpdatePlayMenuItem();
 
+// Sends the next key of a playback through SendInput (WMU_PLAYNEXTKEY).
+void PlayNextInputEvent();
+
+// Removes the hook of a recording or playback and ends it: the cursor goes,
+// and a playback through SendInput sends nothing more and leaves no key of
+// its own held. The system's WM_CANCELJOURNAL comes here too.
+void ReleaseMacroHook();
+
 // For the main window's end: no hook may outlive the list it reads.
 void ReleaseMacro();
 

@@ -5,17 +5,40 @@
 
 #include <vector>
 
+#include "app/shell.h"
 #include "macro/inputmacro.h"
 #include "macro/macro.h"
 #include "res/resource.h"
 
 namespace {
 
+// What the low-level hook is shown: every key; none (a watch the system has
+// dropped); or only the D key.
+enum class HookSees { All, Nothing, OnlyD };
+HookSees g_hookSees = HookSees::All;
+int g_nDShown;
+HOOKPROC g_pfnHook;
+
+LRESULT CALLBACK GateProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    const bool bD = code == HC_ACTION && reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam)->vkCode == 'D';
+    if (g_hookSees == HookSees::Nothing || (g_hookSees == HookSees::OnlyD && !bD))
+        return CallNextHookEx(NULL, code, wParam, lParam);
+    g_nDShown += bD;
+    return g_pfnHook(code, wParam, lParam);
+}
+
 HHOOK WINAPI RefuseJournalHooks(int idHook, HOOKPROC proc, HINSTANCE hInstance, DWORD dwThread)
 {
     if (idHook == WH_JOURNALRECORD || idHook == WH_JOURNALPLAYBACK)
         return NULL;
-    return SetWindowsHookExA(idHook, proc, hInstance, dwThread);
+    g_pfnHook = proc;
+    return SetWindowsHookExA(idHook, GateProc, hInstance, dwThread);
+}
+
+bool KeyUp(WORD vk)
+{
+    return !(GetAsyncKeyState(vk) & 0x8000);
 }
 
 int CountEvents()
@@ -55,7 +78,30 @@ protected:
     {
         g_pfnSetWindowsHookEx = SetWindowsHookExA;
         EditorTest::TearDown();
+        // A key left down would stay down for the tests that follow.
+        for (WORD vk = 8; vk < 256; ++vk)
+            if (!KeyUp(vk))
+                SendKey(vk, false);
     }
+    // A macro as a recording leaves it.
+    static void MakeMacro(const std::vector<std::pair<UINT, WORD>>& events)
+    {
+        for (const auto& e : events) {
+            EVENTMSG ev = {e.first, e.second | (MapVirtualKeyA(e.second, 0) << 8), 1, 0, g_hwndEdit};
+            AppendMacroEvent(&ev);
+        }
+        g_pMacroPos = NULL;
+    }
+    static std::vector<std::pair<UINT, WORD>> Typed(WORD vk, int n)
+    {
+        std::vector<std::pair<UINT, WORD>> events;
+        for (int i = 0; i < n; ++i)
+            events.insert(events.end(), {{WM_KEYDOWN, vk}, {WM_KEYUP, vk}});
+        return events;
+    }
+    // Ended, or a played Record command has started a recording since.
+    static bool PlaybackOver() { return !g_pMacroPos && (!g_hJournalHook || g_bRecording); }
+    bool WaitKeyUp(WORD vk) { return PumpUntil([vk] { return KeyUp(vk); }, 5000, m_hAccel); }
     // Records H, Right (an extended key) and Shift, pressed and released.
     std::vector<Recorded> RecordSampleKeys()
     {
@@ -115,27 +161,110 @@ TEST_F(InputMacroTest, RealKeysRecordedWithoutJournalHooksPlayBackTheSameText)
     SetPaneText("");
     SendChord({VK_CONTROL, VK_SHIFT, 'P'});
     ASSERT_TRUE(PumpUntil([this] { return PaneText() == "hi"; }, 5000, m_hAccel)) << PaneText();
-    // The macro ends with the presses of the Ctrl+Shift+R that stopped it.
-    // They arrive after the playback has ended, so they start a recording.
-    ASSERT_TRUE(PumpUntil([] { return g_bRecording != FALSE; }, 5000, m_hAccel));
+    // The macro ends with the Ctrl+Shift+R that stopped it: played, it ends
+    // the playback, or starts a recording once the playback has ended.
+    ASSERT_TRUE(PumpUntil(PlaybackOver, 5000, m_hAccel));
     EXPECT_EQ(PaneText(), "hi");
-    for (WORD vk : {WORD('R'), WORD(VK_SHIFT), WORD(VK_CONTROL)})
-        SendKey(vk, false);
-    Command(IDM_RECORD);
+    if (g_bRecording)
+        Command(IDM_RECORD);
 }
 
-TEST_F(InputMacroTest, KeysThePlayerSendsAreNotRecorded)
+// The recorder sees the presses of the Ctrl+Shift+R that stops a recording
+// before the command runs, and a person lets go of the keys only later: the
+// macro ends with three presses.
+TEST_F(InputMacroTest, APlayedMacroLeavesNoKeyDown)
 {
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
+    MakeMacro({{WM_KEYDOWN, 'H'}, {WM_KEYUP, 'H'}, {WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, 'R'}});
+    SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
+    ASSERT_TRUE(PumpUntil(PlaybackOver, 5000, m_hAccel));
+    EXPECT_EQ(PaneText(), "h");
+    // Left down, they would turn the user's next keys on the whole desktop
+    // into Ctrl+Shift shortcuts.
+    for (WORD vk : {WORD('R'), WORD(VK_SHIFT), WORD(VK_CONTROL)})
+        EXPECT_TRUE(WaitKeyUp(vk)) << vk;
+}
+
+// Copies of the program run side by side (it starts them itself): each one
+// leaves out and counts only the keys it sent itself.
+TEST_F(InputMacroTest, OnlyThisCopysOwnKeysAreLeftOutOrCounted)
+{
+    g_pfnSetWindowsHookEx = RefuseJournalHooks;
+    const ULONG_PTR otherCopy = MacroInputTag(GetCurrentProcessId() + 4);
     Command(IDM_RECORD);
-    SendChord({'A'}, MACRO_INPUT_TAG);   // as the player sends them
-    SendChord({'B'});                    // as any other program would
-    ASSERT_TRUE(PumpUntil([this] { return PaneText() == "ab"; }, 5000, m_hAccel));
+    SendChord({'A'}, MACRO_INPUT_TAG);  // as this copy's player sends them
+    SendChord({'B'});                   // as any other program would
+    SendChord({'C'}, otherCopy);        // as another copy's player would
+    ASSERT_TRUE(PumpUntil([this] { return PaneText() == "abc"; }, 5000, m_hAccel)) << PaneText();
     Command(IDM_RECORD);
     std::vector<UINT> keys;
     for (MacroEvent* p = g_pMacroHead; p; p = p->pNext)
         keys.push_back(p->paramL & 0xFF);
-    EXPECT_EQ(keys, (std::vector<UINT>{'B', 'B'}));
+    EXPECT_EQ(keys, (std::vector<UINT>{'B', 'B', 'C', 'C'}));
+
+    // The watch is shown another copy's keys only: this playback stays on
+    // its first key, which the watch never saw.
+    SetPaneText("");
+    g_hookSees = HookSees::OnlyD;
+    SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
+    ASSERT_NE(g_hJournalHook, nullptr);
+    SendChord({'D'}, otherCopy);
+    ASSERT_TRUE(PumpUntil([this] { return g_nDShown == 2 && PaneText() == "bd"; }, 5000, m_hAccel)) << PaneText();
+    Pump();
+    // The stall timer alone may have ended it on a slow machine, unmoved.
+    EXPECT_TRUE(g_pMacroPos == g_pMacroHead || (g_pMacroPos == nullptr && PaneText() == "bd"));
+    Command(IDM_RECORD);
+    EXPECT_TRUE(WaitKeyUp('B'));
+}
+
+// The keys go out one by one, so that stopping stops them.
+// Record and a system cancel (Ctrl+Esc, Ctrl+Alt+Del) stop a playback at
+// once: its keys go out one by one.
+TEST_F(InputMacroTest, StoppingALongPlaybackLeavesTheRestUntyped)
+{
+    g_pfnSetWindowsHookEx = RefuseJournalHooks;
+    MakeMacro(Typed('A', 300));
+    const std::function<void()> stops[] = {
+        [this] { Command(IDM_RECORD); },
+        [this] { PostThreadMessageA(GetCurrentThreadId(), WM_CANCELJOURNAL, 0, 0); Pump(); }};
+    for (const auto& stop : stops) {
+        SetPaneText("");
+        SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
+        // One message at a time: the playback keeps the queue from ever running dry.
+        for (const DWORD start = GetTickCount(); PaneText().size() < 10 && GetTickCount() - start < 5000;) {
+            MSG msg;
+            if (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+                HandleLoopMessage(&msg, m_hAccel);
+            else
+                MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+        }
+        const size_t nBefore = PaneText().size();
+        stop();
+        EXPECT_EQ(g_hJournalHook, nullptr);
+        EXPECT_FALSE(g_bRecording);
+        // Keys arrive in order: once this one is in, so is every key that was on its way.
+        SendChord({'Z'});
+        ASSERT_TRUE(PumpUntil([this] { return PaneText().back() == 'z'; }, 5000, m_hAccel));
+        const size_t nTyped = PaneText().size() - 1;
+        EXPECT_LE(nTyped, nBefore + 1);  // at most the one key on its way
+        EXPECT_LT(nTyped, 300u);
+        EXPECT_TRUE(WaitKeyUp('A'));
+    }
+}
+
+TEST_F(InputMacroTest, APlaybackWhoseWatchSeesNothingEndsByTheTimer)
+{
+    g_pfnSetWindowsHookEx = RefuseJournalHooks;
+    MakeMacro(Typed('A', 3));
+    g_hookSees = HookSees::Nothing;
+    SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
+    ASSERT_NE(g_hJournalHook, nullptr);
+    EXPECT_TRUE(PumpUntil([] { return g_hJournalHook == NULL; }, MACRO_STALL_MS + 3000, m_hAccel));
+    EXPECT_EQ(g_pMacroPos, nullptr);
+    EXPECT_EQ(PaneText(), "a");  // the first key; the rest was never sent
+    EXPECT_TRUE(WaitKeyUp('A'));
+    UpdatePlayMenuItem();
+    EXPECT_FALSE(GetMenuState(g_hMenu, IDM_PLAY, MF_BYCOMMAND) & MF_GRAYED);
 }
 
 TEST_F(InputMacroTest, PlaybackFollowsTheSameStateTable)
@@ -186,16 +315,20 @@ TEST_F(InputMacroTest, ClosingTheWindowLeavesNoHookOnEitherPath)
     ASSERT_TRUE(PumpUntil([] { return CountEvents() == 2; }, 5000, m_hAccel));
     Command(IDM_RECORD);
 
+    // With the watch shown nothing, the first key is the only one sent; once
+    // it is typed, no key of the macro is on its way.
+    SetPaneText("");
+    g_hookSees = HookSees::Nothing;
     SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
     HHOOK hPlaying = g_hJournalHook;
     ASSERT_NE(hPlaying, nullptr);
+    ASSERT_TRUE(PumpUntil([this] { return PaneText() == "y"; }, 5000, m_hAccel));
     DestroyWindow(g_hwndMain);
     EXPECT_EQ(g_hJournalHook, nullptr);
     EXPECT_FALSE(UnhookWindowsHookEx(hPlaying));
     EXPECT_FALSE(UnhookWindowsHookEx(hRecording));
     EXPECT_EQ(g_pMacroHead, nullptr);
     EXPECT_EQ(g_pMacroPos, nullptr);
-    // The keys already sent still arrive; with no list they touch nothing.
-    PumpMessages(m_hAccel);
-    EXPECT_EQ(g_pMacroHead, nullptr);
+    // The close sends the release of the key the macro had pressed, and nothing more.
+    EXPECT_TRUE(WaitKeyUp('Y'));
 }

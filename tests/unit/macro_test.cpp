@@ -1,10 +1,12 @@
 // Keystroke macros: the hook procedures called as the system calls them, and
 // the Record/Play commands through their whole state table.
+#include "support/dialogs.h"
 #include "support/harness.h"
 #include "support/process.h"
 
 #include <vector>
 
+#include "app/shell.h"
 #include "macro/macro.h"
 #include "res/resource.h"
 
@@ -72,10 +74,36 @@ protected:
         return n;
     }
 
-    static bool CancelPosted()
+    // Wine accepts a playback hook but never calls it, so the tests play the
+    // system's part as it is documented: it may ask for the event more than
+    // once (HC_GETNEXT), takes it and moves the hook on (HC_SKIP), and only
+    // then hands the key to the program, which dispatches it before any
+    // message posted meanwhile.
+    static EVENTMSG TakePlayedEvent()
     {
-        MSG msg;
-        return PeekMessageA(&msg, reinterpret_cast<HWND>(-1), WM_CANCELJOURNAL, WM_CANCELJOURNAL, PM_NOREMOVE) != 0;
+        EVENTMSG peek = {}, ev = {};
+        EXPECT_EQ(JournalPlaybackProc(HC_GETNEXT, 0, reinterpret_cast<LPARAM>(&peek)), 0);
+        JournalPlaybackProc(HC_GETNEXT, 0, reinterpret_cast<LPARAM>(&ev));
+        EXPECT_TRUE(peek.message == ev.message && peek.paramL == ev.paramL && peek.time == ev.time);
+        JournalPlaybackProc(HC_SKIP, 0, 0);
+        return ev;
+    }
+
+    void DeliverPlayedKey(const EVENTMSG& ev)
+    {
+        UINT vk = LOBYTE(ev.paramL);
+        if (vk == VK_LSHIFT || vk == VK_RSHIFT)
+            vk = VK_SHIFT;
+        if (vk == VK_LCONTROL || vk == VK_RCONTROL)
+            vk = VK_CONTROL;
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[vk] = ev.message == WM_KEYDOWN ? 0x80 : 0;
+        SetKeyboardState(keys);
+        const LPARAM lParam = 1 | (HIBYTE(ev.paramL) << 16) | (ev.message == WM_KEYUP ? 0xC0000000u : 0);
+        MSG msg = {GetFocus(), ev.message, vk, lParam, ev.time, {}};
+        HandleLoopMessage(&msg, m_hAccel);
+        Pump();
     }
 };
 
@@ -153,47 +181,69 @@ TEST_F(MacroTest, RecordTwiceWithNoKeyLeavesNoMacro)
     EXPECT_EQ(g_pMacroPos, nullptr);
 }
 
-TEST_F(MacroTest, PlaybackHandsOverOneEventPerRequestAndEndsThroughTheLoop)
+TEST_F(MacroTest, PlaybackPlaysEachEventOnceAndEndsAtTheLastSkip)
 {
     RecordKeys({'H', 'I'});
     SendMessageA(g_hwndMain, WM_COMMAND, IDM_PLAY, 0);
     EXPECT_EQ(g_hJournalHook, nullptr);  // posted, not yet handled
     Pump();
-    ASSERT_NE(g_hJournalHook, nullptr);
+    const HHOOK hPlaying = g_hJournalHook;
+    ASSERT_NE(hPlaying, nullptr);
     EXPECT_EQ(g_pMacroPos, g_pMacroHead);
     EXPECT_TRUE(PlayGrayed());
 
-    // The system's requests, made here since Wine never calls a playback hook.
-    std::vector<EVENTMSG> played;
     EVENTMSG ev = {};
-    EXPECT_EQ(JournalPlaybackProc(HC_SKIP, 0, reinterpret_cast<LPARAM>(&ev)), 0);
+    EXPECT_EQ(JournalPlaybackProc(HC_SKIP, 0, 0), 0);  // nothing taken yet: no move
     EXPECT_EQ(g_pMacroPos, g_pMacroHead);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_FALSE(CancelPosted()) << i;
-        EXPECT_EQ(JournalPlaybackProc(HC_GETNEXT, 0, reinterpret_cast<LPARAM>(&ev)), 0);
+    std::vector<EVENTMSG> played;
+    for (int guard = 0; guard < 10 && g_hJournalHook; ++guard) {
+        for (int ask = 0; ask < 3; ++ask) {  // asked again and again: the same event
+            EXPECT_EQ(JournalPlaybackProc(HC_GETNEXT, 0, reinterpret_cast<LPARAM>(&ev)), 0);
+            EXPECT_EQ(ev.time, g_pMacroPos->time);
+        }
         played.push_back(ev);
+        JournalPlaybackProc(HC_SKIP, 0, 0);
     }
-    ASSERT_EQ(played.size(), 4u);
-    const MacroEvent* p = g_pMacroHead;
-    for (const EVENTMSG& e : played) {
-        EXPECT_EQ(e.message, p->message);
-        EXPECT_EQ(e.paramL, p->paramL);
-        EXPECT_EQ(e.time, p->time);
-        p = p->pNext ? p->pNext : p;
-    }
-    EXPECT_TRUE(CancelPosted());
-    EXPECT_EQ(g_pMacroPos->pNext, nullptr);  // stays on the last event
+    std::vector<std::pair<UINT, DWORD>> got, recorded;
+    for (const EVENTMSG& e : played)
+        got.push_back({e.message, e.time});
+    for (MacroEvent* p = g_pMacroHead; p; p = p->pNext)
+        recorded.push_back({p->message, p->time});
+    EXPECT_EQ(got, recorded);
 
-    // A request before the loop ran gets the last event once more.
-    EVENTMSG again = {};
-    JournalPlaybackProc(HC_GETNEXT, 0, reinterpret_cast<LPARAM>(&again));
-    EXPECT_EQ(again.message, static_cast<UINT>(WM_KEYUP));
-
-    Pump();
+    // Ended by the last skip itself, with no message for a loop to handle.
     EXPECT_EQ(g_hJournalHook, nullptr);
+    EXPECT_FALSE(UnhookWindowsHookEx(hPlaying));
     EXPECT_EQ(g_pMacroPos, nullptr);
     EXPECT_NE(g_pMacroHead, nullptr);
     EXPECT_FALSE(PlayGrayed());
+}
+
+// A message box's modal loop drops messages to the thread; a playback whose
+// end waited for one would keep the hook, and with it the user's keyboard
+// and mouse shut out, for good.
+TEST_F(MacroTest, APlaybackWhoseLastKeyOpensTheSavePromptEnds)
+{
+    Command(IDM_RECORD);
+    Record(Key(WM_KEYDOWN, VK_CONTROL, 1));
+    Record(Key(WM_KEYDOWN, 'N', 2));  // Ctrl+N on a changed text: the save prompt
+    Command(IDM_RECORD);
+    SetPaneText("Entwurf");
+    SendMessageA(g_hwndEdit, EM_SETMODIFY, TRUE, 0);
+    Command(IDM_PLAY);
+    const HHOOK hPlaying = g_hJournalHook;
+    ASSERT_NE(hPlaying, nullptr);
+
+    DeliverPlayedKey(TakePlayedEvent());
+    DialogScript script({Answer(IDCANCEL)});
+    DeliverPlayedKey(TakePlayedEvent());
+    ASSERT_EQ(script.Seen().size(), 1u);
+    EXPECT_EQ(script.Seen()[0].kind, DialogKind::MessageBox);
+    EXPECT_EQ(PaneText(), "Entwurf");
+    Pump();
+    EXPECT_EQ(g_hJournalHook, nullptr);
+    EXPECT_FALSE(UnhookWindowsHookEx(hPlaying)) << "the playback hook outlived the prompt";
+    EXPECT_EQ(g_pMacroPos, nullptr);
 }
 
 TEST_F(MacroTest, PlayDuringRecordingOrPlaybackDoesNothing)
@@ -342,31 +392,15 @@ TEST_F(MacroTest, RealKeystrokesAreRecordedAndTheirPlaybackTypesThemAgain)
     EXPECT_EQ(letters, (std::vector<std::pair<UINT, UINT>>{
                            {WM_KEYDOWN, 'H'}, {WM_KEYUP, 'H'}, {WM_KEYDOWN, 'I'}, {WM_KEYUP, 'I'}}));
 
-    // Wine accepts a playback hook but never calls it, so this test plays the
-    // system's part: it asks the hook for each event and delivers it to the
-    // focus as the system would. The playback's own state changes are real.
     SetPaneText("");
     Command(IDM_PLAY);
-    Pump();
-    ASSERT_NE(g_hJournalHook, nullptr);
-    BYTE keys[256] = {};
-    for (int guard = 0; guard < 200; ++guard) {
-        EVENTMSG ev = {};
-        JournalPlaybackProc(HC_GETNEXT, 0, reinterpret_cast<LPARAM>(&ev));
-        const bool bLast = CancelPosted();
-        UINT vk = LOBYTE(ev.paramL);
-        if (vk == VK_LSHIFT || vk == VK_RSHIFT)
-            vk = VK_SHIFT;
-        if (vk == VK_LCONTROL || vk == VK_RCONTROL)
-            vk = VK_CONTROL;
-        keys[vk] = ev.message == WM_KEYDOWN ? 0x80 : 0;
-        SetKeyboardState(keys);
-        const LPARAM lParam = 1 | (HIBYTE(ev.paramL) << 16) | (ev.message == WM_KEYUP ? 0xC0000000u : 0);
-        PostMessageA(GetFocus(), ev.message, vk, lParam);
-        PumpMessages(m_hAccel);
-        if (bLast)
-            break;
-    }
-    EXPECT_EQ(g_pMacroPos, nullptr);
+    const HHOOK hPlaying = g_hJournalHook;
+    ASSERT_NE(hPlaying, nullptr);
+    for (int guard = 0; guard < 200 && g_pMacroPos; ++guard)
+        DeliverPlayedKey(TakePlayedEvent());
+    EXPECT_FALSE(UnhookWindowsHookEx(hPlaying));
     EXPECT_EQ(PaneText(), "hi");
+    // The macro ends with the presses of the Ctrl+Shift+R that stopped it;
+    // played after the end, they start a new recording.
+    EXPECT_TRUE(g_bRecording);
 }
