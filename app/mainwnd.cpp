@@ -131,7 +131,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         OnDropFiles(hwnd, uMsg, wParam, lParam);
         return 0;
     case WMU_OPENARGS:
-        OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, reinterpret_cast<LPSTR>(lParam));
+        OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, reinterpret_cast<LPWSTR>(lParam));
         return 0;
     case WMU_PLAYMACRO:
         StartPlayback();
