@@ -99,7 +99,8 @@ std::string ShortPath(const std::wstring& path)
     char bytes[MAX_PATH] = "";
     BOOL bLost = FALSE;
     if (!GetShortPathNameW(path.c_str(), wide, MAX_PATH) ||
-        !WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, bytes, MAX_PATH, NULL, &bLost) ||
+        !WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, bytes, MAX_PATH, NULL,
+                             &bLost) ||
         bLost)
         return "";
     return bytes;

@@ -5,13 +5,15 @@ static void** FindImportSlot(HMODULE hModule, const char* pszFunction)
     BYTE* base = reinterpret_cast<BYTE*>(hModule);
     const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    const IMAGE_DATA_DIRECTORY& dir =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     if (!dir.VirtualAddress)
         return nullptr;
     for (auto* desc = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
          desc->Name; ++desc) {
         // The name table stays as linked; the address table is what the loader filled.
-        const DWORD rvaNames = desc->OriginalFirstThunk ? desc->OriginalFirstThunk : desc->FirstThunk;
+        const DWORD rvaNames =
+            desc->OriginalFirstThunk ? desc->OriginalFirstThunk : desc->FirstThunk;
         auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + rvaNames);
         auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + desc->FirstThunk);
         for (; names->u1.AddressOfData; ++names, ++slots) {

@@ -75,7 +75,10 @@ protected:
         DocumentFixture::TearDown();
     }
     std::string Short(const std::string& name) const { return ShortPath(m_dir / name); }
-    std::wstring WideIn(const std::wstring& name) const { return Wide(m_dir.Path()) + L"\\" + name; }
+    std::wstring WideIn(const std::wstring& name) const
+    {
+        return Wide(m_dir.Path()) + L"\\" + name;
+    }
     // A name the ANSI code page cannot spell, beside the file its best-fit
     // look-alike names.
     void WriteOmegaPair()
