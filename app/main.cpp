@@ -2,10 +2,10 @@
 
 #include "app/shell.h"
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow)
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR, int nCmdShow)
 {
     HACCEL hAccel;
-    if (!StartInstance(hInstance, hPrevInstance, lpCmdLine, nCmdShow, &hAccel))
+    if (!StartInstance(hInstance, hPrevInstance, GetArgumentString(), nCmdShow, &hAccel))
         return 0;
     const int nExitCode = RunMessageLoop(hAccel);
     EndInstance();

@@ -134,7 +134,7 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         // Without a pane the run is already ending (WM_CREATE posted the quit);
         // it must not hand the further names to new copies on its way out.
         if (g_hwndEdit)
-            OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, reinterpret_cast<LPSTR>(lParam));
+            OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, reinterpret_cast<LPWSTR>(lParam));
         return 0;
     case WMU_PLAYMACRO:
         StartPlayback();

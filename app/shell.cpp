@@ -27,7 +27,24 @@ HWND CreateMainWindow(HINSTANCE hPrevInstance)
     return g_hwndMain;
 }
 
-BOOL StartInstance(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine,
+LPWSTR GetArgumentString()
+{
+    // Found as the start-up code finds WinMain's ANSI tail, which cannot be
+    // used: it holds a look-alike for every character of a name that the
+    // code page lacks, and so names another file.
+    LPWSTR psz = GetCommandLineW();
+    bool bQuoted = false;
+    while (*psz > L' ' || (*psz && bQuoted)) {
+        if (*psz == L'"')
+            bQuoted = !bQuoted;
+        ++psz;
+    }
+    while (*psz && *psz <= L' ')
+        ++psz;
+    return psz;
+}
+
+BOOL StartInstance(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR pszArgs,
                    int nCmdShow, HACCEL* phAccel)
 {
     g_hwndFindDlg = NULL;
@@ -49,7 +66,7 @@ BOOL StartInstance(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     g_uFindReplaceMsg = RegisterWindowMessageA(FINDMSGSTRINGA);
     InitFindReplace();
     // Handled as the loop's first message, once the window is up.
-    PostMessageA(g_hwndMain, WMU_OPENARGS, 0, reinterpret_cast<LPARAM>(lpCmdLine));
+    PostMessageA(g_hwndMain, WMU_OPENARGS, 0, reinterpret_cast<LPARAM>(pszArgs));
     return TRUE;
 }
 

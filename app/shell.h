@@ -9,9 +9,13 @@ extern const char kMainClassName[];
 
 HWND CreateMainWindow(HINSTANCE hPrevInstance);
 
+// The argument string: the wide command line after the program's own name.
+LPWSTR GetArgumentString();
+
 // Everything WinMain does before its loop. FALSE when the main window could
-// not be created (nothing else was loaded then).
-BOOL StartInstance(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine,
+// not be created (nothing else was loaded then). pszArgs is the argument
+// string, posted to the window for OpenFromArguments.
+BOOL StartInstance(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR pszArgs,
                    int nCmdShow, HACCEL* phAccel);
 
 // One pass of the loop for one retrieved message.

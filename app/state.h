@@ -10,7 +10,7 @@
 struct MacroEvent;
 
 enum : UINT {
-    WMU_OPENARGS = WM_USER,       // lParam: the argument string
+    WMU_OPENARGS = WM_USER,       // lParam: the argument string, wide
     WMU_PLAYMACRO = WM_USER + 1,  // no parameters
     WMU_PLAYNEXTKEY = WM_USER + 2,  // no parameters: the next key of a playback
 };

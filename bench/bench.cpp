@@ -86,7 +86,7 @@ void PumpIdle()
 // The editor as it starts, its document untitled.
 bool StartEditor()
 {
-    static char szArgs[] = "";
+    static wchar_t szArgs[] = L"";
     HACCEL hAccel;
     if (!StartInstance(GetModuleHandleA(NULL), NULL, szArgs, SW_SHOW, &hAccel))
         return false;

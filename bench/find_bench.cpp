@@ -188,7 +188,7 @@ void BenchFindNext(size_t cb)
 
 int main()
 {
-    static char szArgs[] = "";
+    static wchar_t szArgs[] = L"";
     HACCEL hAccel = NULL;
     if (!StartInstance(GetModuleHandleA(NULL), NULL, szArgs, SW_SHOW, &hAccel)) {
         printf("the editor did not start\n");

@@ -3,38 +3,41 @@
 // readable file is the name.
 #include "document/argsplit.h"
 
-#include <cstring>
+#include <cwchar>
 
 namespace {
 
-bool SplitQuoted(char* pszArgs, ArgumentNameTest pfnTest, void* pContext, char** ppszRemainder)
+bool SplitQuoted(wchar_t* pszArgs, ArgumentNameTest pfnTest, void* pContext,
+                 wchar_t** ppszRemainder)
 {
-    char* pszName = pszArgs + 1;
-    char* pszClose = strchr(pszName, '"');
+    wchar_t* pszName = pszArgs + 1;
+    wchar_t* pszClose = wcschr(pszName, L'"');
     if (pszClose) {
-        *pszClose = '\0';
-        *ppszRemainder = strchr(pszClose + 1, '"');
+        *pszClose = L'\0';
+        *ppszRemainder = wcschr(pszClose + 1, L'"');
     }
     return pfnTest(pszName, pContext);
 }
 
-bool SplitUnquoted(char* pszArgs, ArgumentNameTest pfnTest, void* pContext, char** ppszRemainder)
+bool SplitUnquoted(wchar_t* pszArgs, ArgumentNameTest pfnTest, void* pContext,
+                   wchar_t** ppszRemainder)
 {
-    for (char* pszSpace = strchr(pszArgs, ' '); pszSpace; pszSpace = strchr(pszSpace + 1, ' ')) {
-        *pszSpace = '\0';
+    for (wchar_t* pszSpace = wcschr(pszArgs, L' '); pszSpace;
+         pszSpace = wcschr(pszSpace + 1, L' ')) {
+        *pszSpace = L'\0';
         if (pfnTest(pszArgs, pContext)) {
             *ppszRemainder = pszSpace + 1;
             return true;
         }
-        *pszSpace = ' ';
+        *pszSpace = L' ';
     }
     return pfnTest(pszArgs, pContext);
 }
 
-bool IsBlank(const char* psz)
+bool IsBlank(const wchar_t* psz)
 {
     for (; *psz; ++psz) {
-        if (*psz != ' ' && *psz != '\t')
+        if (*psz != L' ' && *psz != L'\t')
             return false;
     }
     return true;
@@ -42,12 +45,12 @@ bool IsBlank(const char* psz)
 
 }  // namespace
 
-bool SplitArguments(char* pszArgs, ArgumentNameTest pfnTest, void* pContext,
-                    char** ppszRemainder)
+bool SplitArguments(wchar_t* pszArgs, ArgumentNameTest pfnTest, void* pContext,
+                    wchar_t** ppszRemainder)
 {
     *ppszRemainder = nullptr;
     bool bFound = false;
-    if (pszArgs[0] == '"')
+    if (pszArgs[0] == L'"')
         bFound = SplitQuoted(pszArgs, pfnTest, pContext, ppszRemainder);
     else if (pszArgs[0])
         bFound = SplitUnquoted(pszArgs, pfnTest, pContext, ppszRemainder);

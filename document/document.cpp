@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "app/state.h"
+#include "document/ansipath.h"
 #include "edit/textbuffer.h"
 #include "res/resource.h"
 
@@ -20,6 +21,19 @@ static const char* FindLastBackslash(const char* psz)
     return pszLast;
 }
 
+// The name the shell shows for the file, asked in the wide form: the ANSI
+// answer for a name the code page cannot spell is a look-alike, which in the
+// caption or as the dialogs' preset name would stand for another file.
+static BOOL GetDisplayName(const char* pszPath, char* pszShown)
+{
+    wchar_t szPath[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, pszPath, -1, szPath, MAX_PATH))
+        return FALSE;
+    SHFILEINFOW info = {};
+    return SHGetFileInfoW(szPath, 0, &info, sizeof info, SHGFI_DISPLAYNAME) &&
+           info.szDisplayName[0] && ConvertNameExactly(info.szDisplayName, pszShown, MAX_PATH);
+}
+
 BOOL ComposeShownName(char* pszOut, int cchOut)
 {
     if (cchOut <= 0)
@@ -30,16 +44,15 @@ BOOL ComposeShownName(char* pszOut, int cchOut)
     if (!pszSlash)
         return cchStored < cchOut;
 
-    SHFILEINFOA info = {};
-    if (!SHGetFileInfoA(g_szFileName, 0, &info, sizeof info, SHGFI_DISPLAYNAME) ||
-        !info.szDisplayName[0])
+    char szShown[MAX_PATH];
+    if (!GetDisplayName(g_szFileName, szShown))
         return FALSE;
     const int cchDir = static_cast<int>(pszSlash - g_szFileName) + 1;
-    const int cchShown = lstrlenA(info.szDisplayName);
+    const int cchShown = lstrlenA(szShown);
     // A cut name would be a different name; the stored one is at least true.
     if (cchDir + cchShown >= cchOut)
         return FALSE;
-    lstrcpynA(pszOut + cchDir, info.szDisplayName, cchOut - cchDir);
+    lstrcpynA(pszOut + cchDir, szShown, cchOut - cchDir);
     return TRUE;
 }
 
@@ -168,8 +181,7 @@ static BOOL ReplaceThroughFileBeside(const char* pszTarget, const char* pszTemp,
     BOOL bWritten = WriteAll(hTemp, text) && FlushFileBuffers(hTemp);
     if (!CloseHandle(hTemp))
         bWritten = FALSE;
-    if (bWritten &&
-        MoveFileExA(pszTemp, pszTarget, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (bWritten && MoveOverFile(pszTemp, pszTarget))
         return TRUE;
     DeleteFileA(pszTemp);
     return FALSE;
@@ -200,10 +212,11 @@ BOOL SaveDocument(HWND hwndEdit)
     const BOOL bCreated = hFile != INVALID_HANDLE_VALUE && GetLastError() != ERROR_ALREADY_EXISTS;
     BOOL bSaved = FALSE;
     if (hFile != INVALID_HANDLE_VALUE) {
-        // A short (8.3) name moved over the file would become its new long
-        // name; the file keeps the name it has.
+        // The long name only where the code page spells it exactly: any other
+        // ANSI long name is a look-alike of another file's. The move itself
+        // lands on the file's own long name either way.
         char szTarget[MAX_PATH];
-        const DWORD cchLong = GetLongPathNameA(g_szFileName, szTarget, MAX_PATH);
+        const DWORD cchLong = GetExactLongPath(g_szFileName, szTarget, MAX_PATH);
         if (cchLong == 0 || cchLong >= MAX_PATH)
             lstrcpynA(szTarget, g_szFileName, MAX_PATH);
         char szTemp[MAX_PATH];

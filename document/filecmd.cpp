@@ -8,6 +8,7 @@
 
 #include "app/commdlg.h"
 #include "app/state.h"
+#include "document/chosenname.h"
 #include "document/document.h"
 #include "res/resource.h"
 
@@ -88,8 +89,27 @@ static void AdoptDocumentName(DocumentName* previous, const char* pszName)
     g_bUntitled = FALSE;
 }
 
+// Why a chosen name is refused: it holds characters outside the code page
+// and the file has no short name without them (code page 1252 texts).
+const char kOpenNameRefused[] =
+    "Die Datei kann nicht ge\xF6" "ffnet werden.\n\n"
+    "Ihr Name enth\xE4lt Zeichen, die Tekstor nicht verarbeiten kann. "
+    "Benennen Sie die Datei um, und versuchen Sie es erneut.";
+const char kSaveNameRefused[] =
+    "Unter diesem Namen kann nicht gespeichert werden.\n\n"
+    "Der Name enth\xE4lt Zeichen, die Tekstor nicht verarbeiten kann. "
+    "W\xE4hlen Sie einen anderen Namen.";
+
+static void ShowNameRefused(HINSTANCE hInstance, HWND hwndMain, const char* pszText)
+{
+    char szCaption[PROMPT_HALF] = "";
+    LoadStringA(hInstance, IDS_APPNAME, szCaption, PROMPT_HALF - 1);
+    MessageBoxA(hwndMain, pszText, szCaption, MB_OK | MB_ICONEXCLAMATION);
+}
+
 static BOOL RunFileDialog(const char* pszFunction, OPENFILENAMEA* ofn)
 {
+    ForgetChosenName();
     auto pfn = GetCommonDialogFunction<BOOL(WINAPI*)(LPOPENFILENAMEA)>(pszFunction);
     return pfn ? pfn(ofn) : FALSE;
 }
@@ -123,9 +143,14 @@ BOOL FileOpen(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
     PrepareFileDialog(&ofn, hInstance, hwndMain, szFile, szFilter, OPEN_DIALOG_FLAGS);
     if (!RunFileDialog("GetOpenFileNameA", &ofn))
         return FALSE;
+    char szChosen[MAX_PATH];
+    if (!TakeChosenName(szFile, szChosen)) {
+        ShowNameRefused(hInstance, hwndMain, kOpenNameRefused);
+        return FALSE;
+    }
     // A name the user only asked to create has no short form and ends here.
     char szShort[MAX_PATH];
-    const DWORD cchShort = GetShortPathNameA(szFile, szShort, MAX_PATH);
+    const DWORD cchShort = GetShortPathNameA(szChosen, szShort, MAX_PATH);
     if (cchShort == 0 || cchShort >= MAX_PATH)
         return FALSE;
 
@@ -154,9 +179,14 @@ BOOL FileSaveAs(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
     PrepareFileDialog(&ofn, hInstance, hwndMain, szFile, szFilter, SAVE_DIALOG_FLAGS);
     if (!RunFileDialog("GetSaveFileNameA", &ofn))
         return FALSE;
+    char szChosen[MAX_PATH];
+    if (!TakeChosenName(szFile, szChosen)) {
+        ShowNameRefused(hInstance, hwndMain, kSaveNameRefused);
+        return FALSE;
+    }
 
     DocumentName previous;
-    AdoptDocumentName(&previous, szFile);
+    AdoptDocumentName(&previous, szChosen);
     if (!FileSave(hInstance, hwndMain, hwndEdit)) {
         RestoreDocumentName(&previous, hInstance, hwndMain);
         return FALSE;
@@ -168,11 +198,13 @@ BOOL FileSaveAs(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
 UINT_PTR CALLBACK FileDialogHookProc(HWND, UINT uMsg, WPARAM, LPARAM lParam)
 {
     // The hook runs in a child of the dialog; the notification names the
-    // dialog itself, which is the window to move.
+    // dialog itself, which is the window to move and to read the name from.
     if (uMsg == WM_NOTIFY) {
-        const NMHDR* pHeader = reinterpret_cast<const NMHDR*>(lParam);
-        if (pHeader->code == static_cast<UINT>(CDN_INITDONE))
-            CenterWindowOnScreen(pHeader->hwndFrom);
+        const OFNOTIFYA* pNotify = reinterpret_cast<const OFNOTIFYA*>(lParam);
+        if (pNotify->hdr.code == static_cast<UINT>(CDN_INITDONE))
+            CenterWindowOnScreen(pNotify->hdr.hwndFrom);
+        else if (pNotify->hdr.code == static_cast<UINT>(CDN_FILEOK))
+            NoteChosenName(pNotify->hdr.hwndFrom, pNotify->lpOFN->lpstrFile);
     }
     return 0;
 }

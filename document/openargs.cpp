@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "app/state.h"
+#include "document/ansipath.h"
 #include "document/argsplit.h"
 #include "document/document.h"
 #include "document/filecmd.h"
@@ -32,32 +33,35 @@ BOOL AdoptExistingFile(const char* pszPath)
     return TRUE;
 }
 
-static bool AdoptCandidate(const char* pszName, void*)
+static bool AdoptCandidate(const wchar_t* pszName, void*)
 {
-    return AdoptExistingFile(pszName) != FALSE;
+    char szPath[MAX_PATH];
+    return GetExactAnsiPath(pszName, szPath, MAX_PATH) && AdoptExistingFile(szPath);
 }
 
-BOOL FindArgumentName(char* pszArgs, char** ppszRemainder)
+BOOL FindArgumentName(wchar_t* pszArgs, wchar_t** ppszRemainder)
 {
     return SplitArguments(pszArgs, AdoptCandidate, NULL, ppszRemainder) ? TRUE : FALSE;
 }
 
-static void HandOnToNewCopy(HWND hwndMain, const char* pszRemainder)
+// Wide throughout: the names handed on keep every character, and so does the
+// program's own path.
+static void HandOnToNewCopy(HWND hwndMain, const wchar_t* pszRemainder)
 {
-    char szExe[MAX_PATH];
-    const DWORD cch = GetModuleFileNameA(NULL, szExe, MAX_PATH);
+    wchar_t szExe[MAX_PATH];
+    const DWORD cch = GetModuleFileNameW(NULL, szExe, MAX_PATH);
     if (cch == 0 || cch >= MAX_PATH)
         return;
-    ShellExecuteA(hwndMain, "open", szExe, pszRemainder, NULL, SW_SHOWNORMAL);
+    ShellExecuteW(hwndMain, L"open", szExe, pszRemainder, NULL, SW_SHOWNORMAL);
 }
 
-void OpenFromArguments(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit, LPSTR pszArgs)
+void OpenFromArguments(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit, LPWSTR pszArgs)
 {
     if (!FileNew(hInstance, hwndMain, hwndEdit))
         return;
     DocumentName untitled;
     RememberDocumentName(&untitled);
-    char* pszRemainder = NULL;
+    wchar_t* pszRemainder = NULL;
     if (pszArgs && FindArgumentName(pszArgs, &pszRemainder)) {
         g_bUntitled = FALSE;
         // The file may have changed since it was accepted; the document then
@@ -74,12 +78,12 @@ void OpenFromArguments(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit, LPSTR 
 void OnDropFiles(HWND, UINT, WPARAM wParam, LPARAM)
 {
     HDROP hDrop = reinterpret_cast<HDROP>(wParam);
-    char szPath[DROP_BUFFER_SIZE];
+    wchar_t szPath[DROP_BUFFER_SIZE];
     // A path too long for the buffer would arrive cut, and a cut path can name
-    // another file; such a drop opens nothing.
-    const UINT cchPath = DragQueryFileA(hDrop, 0, NULL, 0);
+    // another file; such a drop opens nothing. The wide path is the exact one.
+    const UINT cchPath = DragQueryFileW(hDrop, 0, NULL, 0);
     if (cchPath > 0 && cchPath < DROP_BUFFER_SIZE - 1 &&
-        DragQueryFileA(hDrop, 0, szPath, DROP_BUFFER_SIZE - 1) != 0)
+        DragQueryFileW(hDrop, 0, szPath, DROP_BUFFER_SIZE - 1) != 0)
         OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, szPath);
     DragFinish(hDrop);
 }

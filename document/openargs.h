@@ -12,12 +12,13 @@ constexpr int DROP_BUFFER_SIZE = 256;
 // its short form is then in g_szFileName. FALSE leaves g_szFileName alone.
 BOOL AdoptExistingFile(const char* pszPath);
 
-// Searches pszArgs (cut in place) for the first name that AdoptExistingFile
-// accepts. Returns whether one was; *ppszRemainder receives what is to be
-// handed on to a new copy, or NULL when nothing is.
-BOOL FindArgumentName(char* pszArgs, char** ppszRemainder);
+// Searches the wide string pszArgs (cut in place) for the first name that,
+// in its exact ANSI form or else its short form, AdoptExistingFile accepts.
+// Returns whether one was; *ppszRemainder receives what is to be handed on
+// to a new copy, or NULL when nothing is.
+BOOL FindArgumentName(wchar_t* pszArgs, wchar_t** ppszRemainder);
 
-void OpenFromArguments(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit, LPSTR pszArgs);
+void OpenFromArguments(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit, LPWSTR pszArgs);
 void OnDropFiles(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
 #endif

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 #include "support/process.h"
 
 namespace {
+
+constexpr WPARAM kSaveCommand = 40003;  // IDM_SAVE
 
 std::string PaneOf(HWND hwndMain)
 {
@@ -70,40 +73,54 @@ TEST(StartFaults, NamesLongerThanAPathMayBeAreRefused)
     }
 }
 
-// A name that the ANSI code page cannot spell reaches the program with the
-// unknown characters as '?' (a CJK character here: for some others, such as
-// Greek capitals, the system substitutes a look-alike Latin letter instead). It must not open some other file that the
-// question mark could stand for, and the file stays reachable by its short name.
-TEST(StartFaults, ANameOutsideTheCodePageOpensNoOtherFile)
+// A name that the ANSI code page cannot spell reaches an ANSI program as a
+// look-alike (a Greek capital omega as a Latin O) or with '?' (a CJK
+// character): the name of another file, or of none. Started with such a name,
+// quoted or not, the editor shows that file's own text and saves back into it,
+// and what it hands on to a new copy keeps every character.
+TEST(StartFaults, ANameOutsideTheCodePageOpensItsOwnFile)
 {
     TempDir dir;
-    std::wstring wideDir(dir.Path().begin(), dir.Path().end());
-    const std::wstring wideName = wideDir + L"\\\x6587mega.txt";
-    HANDLE h = CreateFileW(wideName.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(h, "omega", 5, &written, NULL);
-    CloseHandle(h);
+    const std::wstring omega = L"\x03A9mega.txt";
+    const std::wstring cjk = L"\x6587mega.txt";
+    const std::wstring wideDir = Wide(dir.Path()) + L"\\";
+    ASSERT_TRUE(WriteBytes(wideDir + omega, "griechisch"));
+    ASSERT_TRUE(WriteBytes(dir / "Omega.txt", "lateinisch"));
+    ASSERT_TRUE(WriteBytes(wideDir + cjk, "chinesisch"));
     ASSERT_TRUE(WriteBytes(dir / "xmega.txt", "falsch"));
-
-    char ansi[MAX_PATH] = "";
-    WideCharToMultiByte(CP_ACP, 0, L"\x6587mega.txt", -1, ansi, MAX_PATH, NULL, NULL);
-    ASSERT_EQ(std::string(ansi), "?mega.txt");
-    ExpectUntitledStart(ansi, dir.Path());
-    ExpectUntitledStart(std::string("\"") + ansi + "\"", dir.Path());
-
-    wchar_t wideShort[MAX_PATH] = L"";
-    ASSERT_NE(GetShortPathNameW(wideName.c_str(), wideShort, MAX_PATH), 0u);
-    char shortName[MAX_PATH] = "";
-    BOOL bLost = FALSE;
-    WideCharToMultiByte(CP_ACP, 0, wideShort, -1, shortName, MAX_PATH, NULL, &bLost);
-    if (bLost)
-        GTEST_SKIP() << "this system gives the file no short name in the code page";
+    {
+        EditorProcess editor;
+        ASSERT_TRUE(editor.Start(L"\"" + omega + L"\"", dir.Path()));
+        const HWND pane = editor.Pane();
+        ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(pane) == "griechisch"; }))
+            << RemoteWindowText(pane);
+        EXPECT_EQ(RemoteWindowText(editor.Main()).find("Omega"), std::string::npos);
+        SendMessageA(pane, EM_SETSEL, 0, -1);
+        SendMessageA(pane, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>("neu"));
+        SendMessageA(editor.Main(), WM_COMMAND, kSaveCommand, 0);
+        EXPECT_EQ(ReadBytes(wideDir + omega), "neu");
+        EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+    }
+    {
+        NewEditorWindows copies;
+        EditorProcess editor;
+        ASSERT_TRUE(editor.Start(L"Omega.txt " + omega, dir.Path()));
+        EXPECT_TRUE(WaitUntil([&] { return PaneOf(editor.Main()) == "lateinisch"; }));
+        HWND copy = NULL;
+        ASSERT_TRUE(WaitUntil([&] {
+            const std::vector<HWND> now = copies.Now(editor.Pid());
+            copy = now.empty() ? NULL : now[0];
+            return copy && PaneOf(copy) == "neu";
+        })) << (copy ? PaneOf(copy) : "no copy");
+        EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+    }
     EditorProcess editor;
-    ASSERT_TRUE(editor.Start(std::string("\"") + shortName + "\"", dir.Path()));
-    EXPECT_TRUE(WaitUntil([&] { return PaneOf(editor.Main()) == "omega"; }))
+    ASSERT_TRUE(editor.Start(cjk, dir.Path()));
+    EXPECT_TRUE(WaitUntil([&] { return PaneOf(editor.Main()) == "chinesisch"; }))
         << PaneOf(editor.Main());
     EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+    EXPECT_EQ(ReadBytes(dir / "Omega.txt"), "lateinisch");
+    EXPECT_EQ(ReadBytes(dir / "xmega.txt"), "falsch");
 }
 
 // A document of 100 MB is loaded whole and closes without a prompt.
@@ -140,8 +157,6 @@ TEST(StartFaults, AHundredMegabyteFileIsLoadedWhole)
 }
 
 namespace {
-
-constexpr WPARAM kSaveCommand = 40003;  // IDM_SAVE
 
 bool RemoteModified(HWND hwndPane)
 {

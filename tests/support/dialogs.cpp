@@ -86,8 +86,12 @@ SeenDialog Describe(HWND hwnd)
 // overwrite question) is met by a later tick.
 void Act(HWND hwnd, const DialogAction& action)
 {
-    if (action.kind == DialogKind::FileDialog && action.nButton == IDOK)
-        SetDlgItemTextA(hwnd, kNameField, action.fileName.c_str());
+    if (action.kind == DialogKind::FileDialog && action.nButton == IDOK) {
+        if (!action.wideName.empty())
+            SetDlgItemTextW(hwnd, kNameField, action.wideName.c_str());
+        else
+            SetDlgItemTextA(hwnd, kNameField, action.fileName.c_str());
+    }
     PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(action.nButton, BN_CLICKED), 0);
 }
 

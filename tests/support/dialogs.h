@@ -26,12 +26,20 @@ struct SeenDialog {
 struct DialogAction {
     DialogKind kind;
     int nButton;           // IDYES/IDNO/IDCANCEL, or IDOK/IDCANCEL for a file dialog
-    std::string fileName;  // typed into a file dialog's name field before IDOK
+    std::string fileName;   // typed into a file dialog's name field before IDOK
+    std::wstring wideName;  // typed instead when given: a name outside the code page
 };
 
-inline DialogAction Answer(int nButton) { return {DialogKind::MessageBox, nButton, ""}; }
-inline DialogAction Choose(const std::string& name) { return {DialogKind::FileDialog, IDOK, name}; }
-inline DialogAction CancelFileDialog() { return {DialogKind::FileDialog, IDCANCEL, ""}; }
+inline DialogAction Answer(int nButton) { return {DialogKind::MessageBox, nButton, "", L""}; }
+inline DialogAction Choose(const std::string& name)
+{
+    return {DialogKind::FileDialog, IDOK, name, L""};
+}
+inline DialogAction Choose(const std::wstring& name)
+{
+    return {DialogKind::FileDialog, IDOK, "", name};
+}
+inline DialogAction CancelFileDialog() { return {DialogKind::FileDialog, IDCANCEL, "", L""}; }
 
 // Only one script runs at a time. A dialog that no action is left for, or of
 // another kind than the next action, is cancelled and counted as unexpected.

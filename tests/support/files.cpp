@@ -48,9 +48,23 @@ TempDir::~TempDir()
         RemoveTree(m_path);
 }
 
+std::wstring Wide(const std::string& text)
+{
+    std::wstring wide(text.size() + 1, L'\0');
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0],
+                                      static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    return wide;
+}
+
 bool WriteBytes(const std::string& path, const std::string& bytes)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    return WriteBytes(Wide(path), bytes);
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     DWORD written = 0;
@@ -61,7 +75,12 @@ bool WriteBytes(const std::string& path, const std::string& bytes)
 
 std::string ReadBytes(const std::string& path)
 {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+    return ReadBytes(Wide(path));
+}
+
+std::string ReadBytes(const std::wstring& path)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
                            OPEN_EXISTING, 0, NULL);
     if (h == INVALID_HANDLE_VALUE)
         return "<missing>";
@@ -71,6 +90,19 @@ std::string ReadBytes(const std::string& path)
         ReadFile(h, &bytes[0], static_cast<DWORD>(bytes.size()), &got, NULL);
     CloseHandle(h);
     bytes.resize(got);
+    return bytes;
+}
+
+std::string ShortPath(const std::wstring& path)
+{
+    wchar_t wide[MAX_PATH] = L"";
+    char bytes[MAX_PATH] = "";
+    BOOL bLost = FALSE;
+    if (!GetShortPathNameW(path.c_str(), wide, MAX_PATH) ||
+        !WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, bytes, MAX_PATH, NULL,
+                             &bLost) ||
+        bLost)
+        return "";
     return bytes;
 }
 
@@ -109,4 +141,18 @@ std::string ShellDisplayName(const std::string& path)
 std::string DirectoryPart(const std::string& path)
 {
     return path.substr(0, path.find_last_of('\\') + 1);
+}
+
+static DWORD WINAPI LongPathAsShort(LPCWSTR pszLong, LPWSTR pszShort, DWORD cchShort)
+{
+    const DWORD cch = static_cast<DWORD>(lstrlenW(pszLong));
+    if (cch >= cchShort)
+        return cch + 1;
+    lstrcpyW(pszShort, pszLong);
+    return cch;
+}
+
+ShortNamesOff::ShortNamesOff()
+    : m_patch(GetModuleHandleA(NULL), "GetShortPathNameW", reinterpret_cast<void*>(LongPathAsShort))
+{
 }

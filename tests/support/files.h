@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "support/imports.h"
+
 // A new, empty folder under the temporary folder; removed with all it holds.
 // Its name contains a space so that paths in it have a distinct short form.
 class TempDir {
@@ -20,15 +22,34 @@ private:
     std::string m_path;
 };
 
+// The text in the wide form, through the ANSI code page.
+std::wstring Wide(const std::string& text);
+
 bool WriteBytes(const std::string& path, const std::string& bytes);
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
 // The whole file, or "<missing>" when it cannot be read.
 std::string ReadBytes(const std::string& path);
+std::string ReadBytes(const std::wstring& path);
 std::string ShortPath(const std::string& path);
+// The short form of a wide path, in ANSI bytes when it holds only characters
+// of the code page; "" otherwise.
+std::string ShortPath(const std::wstring& path);
 std::string LongPath(const std::string& path);
 // The name under which the shell shows the file.
 std::string ShellDisplayName(const std::string& path);
 // The path up to and with its last backslash.
 std::string DirectoryPart(const std::string& path);
+
+// While it lives, this program sees no short (8.3) names: GetShortPathNameW
+// gives the long path back, as on a volume where short names are turned off
+// (Wine makes one up for every name, so the case cannot be had otherwise).
+class ShortNamesOff {
+public:
+    ShortNamesOff();
+    bool Active() const { return m_patch.Installed(); }
+private:
+    ImportPatch m_patch;
+};
 
 // Holds a file open for writing without sharing it, as another program may.
 class FileLock {

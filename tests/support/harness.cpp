@@ -92,7 +92,7 @@ int WindowCreationBlocker::Blocked() const
 
 void EditorTest::SetUp()
 {
-    static char szArgs[] = "";
+    static wchar_t szArgs[] = L"";
     ASSERT_TRUE(StartInstance(GetModuleHandleA(NULL), NULL, szArgs, SW_SHOW, &m_hAccel));
     ASSERT_NE(m_hAccel, nullptr);
     ASSERT_NE(g_hMenu, nullptr);

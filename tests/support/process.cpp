@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "support/files.h"
+
 std::string TestExeDir()
 {
     char path[MAX_PATH];
@@ -75,15 +77,21 @@ EditorProcess::~EditorProcess()
 
 bool EditorProcess::Start(const std::string& args, const std::string& workDir)
 {
-    std::string cmd = "\"" + TekstorExePath() + "\"";
+    return Start(Wide(args), workDir);
+}
+
+bool EditorProcess::Start(const std::wstring& args, const std::string& workDir)
+{
+    std::wstring cmd = L"\"" + Wide(TekstorExePath()) + L"\"";
     if (!args.empty())
-        cmd += " " + args;
-    std::vector<char> buf(cmd.begin(), cmd.end());
-    buf.push_back('\0');
-    STARTUPINFOA si = {};
+        cmd += L" " + args;
+    std::vector<wchar_t> buf(cmd.begin(), cmd.end());
+    buf.push_back(L'\0');
+    const std::wstring dir = Wide(workDir);
+    STARTUPINFOW si = {};
     si.cb = sizeof si;
-    if (!CreateProcessA(NULL, buf.data(), NULL, NULL, FALSE, 0, NULL,
-                        workDir.empty() ? NULL : workDir.c_str(), &si, &m_pi))
+    if (!CreateProcessW(NULL, buf.data(), NULL, NULL, FALSE, 0, NULL,
+                        dir.empty() ? NULL : dir.c_str(), &si, &m_pi))
         return false;
     WaitForInputIdle(m_pi.hProcess, 10000);
     return WaitUntil([this] {

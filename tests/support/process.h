@@ -24,6 +24,9 @@ public:
 
     // Starts the editor with the argument string and waits for its visible main window.
     bool Start(const std::string& args = "", const std::string& workDir = "");
+    // The same with a wide argument string, as the shell passes names that
+    // the ANSI code page cannot hold.
+    bool Start(const std::wstring& args, const std::string& workDir = "");
     HWND Main() const { return m_hwndMain; }
     HWND Pane() const;
     DWORD Pid() const { return m_pi.dwProcessId; }

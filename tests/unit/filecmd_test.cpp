@@ -237,7 +237,7 @@ TEST_F(FileCommandTest, OpenThatIsCancelledOrCannotLoadChangesNothing)
         EXPECT_EQ(script.Done(), 3u);
         EXPECT_EQ(script.Unexpected(), 0);
     }
-    EXPECT_EQ(ReadBytes(m_dir / "neu.txt"), "<missing>");
+    EXPECT_EQ(ReadBytes(m_dir / "Oneu.txt"), "<missing>");
 
     // A file another program holds open for writing: the name is given back,
     // so a later save cannot write this text over that file.
@@ -337,4 +337,64 @@ TEST_F(FileCommandTest, TheRecordingMarkStaysInTheCaption)
     Command(IDM_NEW);
     EXPECT_EQ(WindowText(g_hwndMain), "Tekstor [Recording] - Unbenannt");
     g_bRecording = FALSE;
+}
+
+// The dialogs return a best-fit name: a Greek capital omega comes back as the
+// Latin O of another file beside it. The file chosen is opened and written by
+// its short name; a name without one is refused with a message, and nothing
+// changes.
+TEST_F(FileCommandTest, TheDialogsTakeANameOutsideTheCodePageOnlyExactly)
+{
+    const std::wstring omega = Wide(m_dir.Path()) + L"\\\x03A9mega.txt";
+    ASSERT_TRUE(WriteBytes(omega, "griechisch"));
+    ASSERT_TRUE(WriteBytes(m_dir / "Omega.txt", "lateinisch"));
+    {
+        DialogScript script({Choose(omega)});
+        Command(IDM_OPEN);
+        ASSERT_EQ(script.Done(), 1u);
+    }
+    EXPECT_EQ(PaneText(), "griechisch");
+    EXPECT_EQ(std::string(g_szFileName), ShortPath(omega));
+    Type("eins");
+    {
+        DialogScript script({Choose(omega), Answer(IDYES)});
+        Command(IDM_SAVEAS);
+        EXPECT_EQ(script.Done(), 2u);
+        EXPECT_EQ(script.Unexpected(), 0);
+    }
+    EXPECT_FALSE(Modified());
+    EXPECT_EQ(ReadBytes(omega), "eins");
+
+    const char kSaveRefused[] =
+        "Unter diesem Namen kann nicht gespeichert werden.\n\nDer Name enth\xE4lt Zeichen, "
+        "die Tekstor nicht verarbeiten kann. W\xE4hlen Sie einen anderen Namen.";
+    const std::wstring fresh = Wide(m_dir.Path()) + L"\\\x03A9neu.txt";
+    Type("zwei");
+    {
+        // A new file has no short name yet.
+        DialogScript script({Choose(fresh), Answer(IDOK)});
+        Command(IDM_SAVEAS);
+        ASSERT_EQ(script.Done(), 2u);
+        EXPECT_EQ(script.Seen()[1].text, kSaveRefused);
+        EXPECT_EQ(script.Seen()[1].caption, "Tekstor ");
+        EXPECT_TRUE(script.Seen()[1].bExclamation);
+    }
+    EXPECT_TRUE(Modified());
+    EXPECT_EQ(std::string(g_szFileName), ShortPath(omega));
+    EXPECT_EQ(ReadBytes(fresh), "<missing>");
+    EXPECT_EQ(ReadBytes(m_dir / "Oneu.txt"), "<missing>");
+
+    const char kOpenRefused[] =
+        "Die Datei kann nicht ge\xF6" "ffnet werden.\n\nIhr Name enth\xE4lt Zeichen, die Tekstor "
+        "nicht verarbeiten kann. Benennen Sie die Datei um, und versuchen Sie es erneut.";
+    ShortNamesOff off;
+    ASSERT_TRUE(off.Active());
+    {
+        DialogScript script({Answer(IDNO), Choose(omega), Answer(IDOK)});
+        Command(IDM_OPEN);
+        ASSERT_EQ(script.Done(), 3u);
+        EXPECT_EQ(script.Seen()[2].text, kOpenRefused);
+    }
+    EXPECT_EQ(PaneText(), "zwei");
+    EXPECT_EQ(ReadBytes(m_dir / "Omega.txt"), "lateinisch");
 }

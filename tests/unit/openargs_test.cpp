@@ -6,7 +6,9 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "app/shell.h"
 #include "document/filecmd.h"
@@ -14,8 +16,45 @@
 #include "res/resource.h"
 #include "support/dialogs.h"
 #include "support/files.h"
+#include "support/imports.h"
 
 namespace {
+
+const std::wstring kOmega = L"\x03A9mega.txt";
+
+// DragFinish gives the drop's memory back to the system: the shell hands the
+// drop handle to GlobalFree. Watched there, a released handle is never
+// touched again, and how the program reaches DragFinish does not matter.
+std::vector<HGLOBAL> g_released;
+void* g_pfnGlobalFree;
+
+HGLOBAL WINAPI WatchedGlobalFree(HGLOBAL h)
+{
+    g_released.push_back(h);
+    return reinterpret_cast<HGLOBAL(WINAPI*)(HGLOBAL)>(g_pfnGlobalFree)(h);
+}
+
+class ReleaseWatch {
+public:
+    ReleaseWatch()
+        : m_patch(LoadLibraryA("shell32.dll"), "GlobalFree",
+                  reinterpret_cast<void*>(WatchedGlobalFree))
+    {
+        g_pfnGlobalFree = m_patch.Original();
+        g_released.clear();
+    }
+    bool Installed() const { return m_patch.Installed(); }
+private:
+    ImportPatch m_patch;
+};
+
+// Released since the last look, exactly once.
+bool Released(HGLOBAL h)
+{
+    const auto n = std::count(g_released.begin(), g_released.end(), h);
+    g_released.clear();
+    return n == 1;
+}
 
 class OpenArgsTest : public DocumentFixture {
 protected:
@@ -28,6 +67,7 @@ protected:
         for (const char* name : {"eins.txt", "zwei.txt", "brief", "brief x.txt", "mit leer.txt"})
             WriteBytes(m_dir / name, std::string("Inhalt von ") + name);
         CreateDirectoryA((m_dir / "ordner").c_str(), NULL);
+        ASSERT_TRUE(m_releases.Installed());
     }
     void TearDown() override
     {
@@ -35,50 +75,66 @@ protected:
         DocumentFixture::TearDown();
     }
     std::string Short(const std::string& name) const { return ShortPath(m_dir / name); }
+    std::wstring WideIn(const std::wstring& name) const
+    {
+        return Wide(m_dir.Path()) + L"\\" + name;
+    }
+    // A name the ANSI code page cannot spell, beside the file its best-fit
+    // look-alike names.
+    void WriteOmegaPair()
+    {
+        ASSERT_TRUE(WriteBytes(WideIn(kOmega), "griechisch"));
+        ASSERT_TRUE(WriteBytes(m_dir / "Omega.txt", "lateinisch"));
+        ASSERT_NE(ShortPath(WideIn(kOmega)), "");
+    }
     struct Found {
         bool bAccepted;
-        std::string name;       // g_szFileName when accepted
-        std::string remainder;  // "<none>" when nothing is handed on
+        std::string name;        // g_szFileName when accepted
+        std::wstring remainder;  // "<none>" when nothing is handed on
     };
-    Found Search(std::string args)
+    Found Search(const std::string& args) { return Search(Wide(args)); }
+    Found Search(std::wstring args)
     {
         lstrcpyA(g_szFileName, "vorher");
-        args.push_back('\0');
-        char* pszRemainder = nullptr;
+        args.push_back(L'\0');
+        wchar_t* pszRemainder = nullptr;
         Found found;
         found.bAccepted = FindArgumentName(&args[0], &pszRemainder) != FALSE;
         found.name = found.bAccepted ? g_szFileName : "";
         if (!found.bAccepted) {
             EXPECT_STREQ(g_szFileName, "vorher");
         }
-        found.remainder = pszRemainder ? pszRemainder : "<none>";
+        found.remainder = pszRemainder ? pszRemainder : L"<none>";
         return found;
     }
     void Drop(std::initializer_list<std::string> paths, HGLOBAL* phDrop = nullptr)
     {
-        std::string list;
+        std::wstring list;
         for (const std::string& p : paths)
-            list += p + '\0';
-        list += '\0';
-        HGLOBAL h = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
+            list += Wide(p) + L'\0';
+        DropList(list, phDrop);
+    }
+    // The shell's own form of a drop: wide names, each ended by a NUL.
+    void DropList(std::wstring list, HGLOBAL* phDrop = nullptr)
+    {
+        list += L'\0';
+        const size_t cbList = list.size() * sizeof(wchar_t);
+        HGLOBAL h = GlobalAlloc(GHND, sizeof(DROPFILES) + cbList);
         DROPFILES* df = static_cast<DROPFILES*>(GlobalLock(h));
         df->pFiles = sizeof(DROPFILES);
-        df->fWide = FALSE;
-        memcpy(reinterpret_cast<char*>(df) + sizeof(DROPFILES), list.data(), list.size());
+        df->fWide = TRUE;
+        memcpy(reinterpret_cast<char*>(df) + sizeof(DROPFILES), list.data(), cbList);
         GlobalUnlock(h);
         if (phDrop)
             *phDrop = h;
+        // A handle freed earlier may come back with this value.
+        g_released.clear();
         SendMessageA(g_hwndMain, WM_DROPFILES, reinterpret_cast<WPARAM>(h), 0);
         Pump();
     }
     char m_szOldDir[MAX_PATH] = "";
+    ReleaseWatch m_releases;
 };
-
-// DragFinish gives the drop's memory back; a freed handle has no size.
-bool Released(HGLOBAL h)
-{
-    return GlobalSize(h) == 0;
-}
 
 }  // namespace
 
@@ -102,67 +158,67 @@ TEST_F(OpenArgsTest, UnquotedNamesAreFoundByTheirShortestReadablePrefix)
 {
     Found f = Search("");
     EXPECT_FALSE(f.bAccepted);
-    EXPECT_EQ(f.remainder, "<none>");
+    EXPECT_EQ(f.remainder, L"<none>");
 
     // A path with spaces whose first word names nothing: the whole path.
     f = Search(m_dir / "mit leer.txt");
     EXPECT_TRUE(f.bAccepted);
     EXPECT_EQ(f.name, ShortPath(m_dir / "mit leer.txt"));
-    EXPECT_EQ(f.remainder, "<none>");
+    EXPECT_EQ(f.remainder, L"<none>");
 
     f = Search("eins.txt zwei.txt");
     EXPECT_TRUE(f.bAccepted);
     EXPECT_EQ(f.name, Short("eins.txt"));
-    EXPECT_EQ(f.remainder, "zwei.txt");
+    EXPECT_EQ(f.remainder, L"zwei.txt");
 
     // The shortest readable prefix wins, even over a longer file name.
     f = Search("brief x.txt");
     EXPECT_TRUE(f.bAccepted);
     EXPECT_EQ(f.name, Short("brief"));
-    EXPECT_EQ(f.remainder, "x.txt");
+    EXPECT_EQ(f.remainder, L"x.txt");
 
     f = Search("eins.txt zwei.txt \"drei vier\"");
     EXPECT_EQ(f.name, Short("eins.txt"));
-    EXPECT_EQ(f.remainder, "zwei.txt \"drei vier\"");
+    EXPECT_EQ(f.remainder, L"zwei.txt \"drei vier\"");
 
     // Only spaces separate names: a tab belongs to the name.
     f = Search("eins.txt\tzwei.txt");
     EXPECT_FALSE(f.bAccepted);
-    EXPECT_EQ(f.remainder, "<none>");
+    EXPECT_EQ(f.remainder, L"<none>");
 
     // Candidates are prefixes only: a missing first name takes the rest with it.
     f = Search("fehlt.txt eins.txt");
     EXPECT_FALSE(f.bAccepted);
-    EXPECT_EQ(f.remainder, "<none>");
+    EXPECT_EQ(f.remainder, L"<none>");
 
     f = Search("fehlt ordner");
     EXPECT_FALSE(f.bAccepted);
-    EXPECT_EQ(f.remainder, "<none>");
+    EXPECT_EQ(f.remainder, L"<none>");
 }
 
 TEST_F(OpenArgsTest, AQuotedNameIsTestedOnceAndOnlyAQuoteStartsTheRemainder)
 {
     Found f = Search("\"eins.txt\" \"zwei.txt\"");
     EXPECT_EQ(f.name, Short("eins.txt"));
-    EXPECT_EQ(f.remainder, "\"zwei.txt\"");
+    EXPECT_EQ(f.remainder, L"\"zwei.txt\"");
 
     f = Search("\"mit leer.txt\" zwei.txt eins.txt");
     EXPECT_TRUE(f.bAccepted);
     EXPECT_EQ(f.name, Short("mit leer.txt"));
-    EXPECT_EQ(f.remainder, "<none>");
+    EXPECT_EQ(f.remainder, L"<none>");
 
     f = Search("\"fehlt.txt\" \"zwei.txt\"");
     EXPECT_FALSE(f.bAccepted);
-    EXPECT_EQ(f.remainder, "\"zwei.txt\"");
+    EXPECT_EQ(f.remainder, L"\"zwei.txt\"");
 
     f = Search("\"mit leer.txt");
     EXPECT_TRUE(f.bAccepted);
     EXPECT_EQ(f.name, Short("mit leer.txt"));
-    EXPECT_EQ(f.remainder, "<none>");
+    EXPECT_EQ(f.remainder, L"<none>");
 
     f = Search("\"eins.txt\"x\"zwei.txt\"");
     EXPECT_EQ(f.name, Short("eins.txt"));
-    EXPECT_EQ(f.remainder, "\"zwei.txt\"");
+    EXPECT_EQ(f.remainder, L"\"zwei.txt\"");
 
     f = Search("\"brief x.txt\"");
     EXPECT_EQ(f.name, Short("brief x.txt"));
@@ -172,16 +228,37 @@ TEST_F(OpenArgsTest, ABlankRemainderIsNotHandedOn)
 {
     Found f = Search("eins.txt ");
     EXPECT_EQ(f.name, Short("eins.txt"));
-    EXPECT_EQ(f.remainder, "<none>");
+    EXPECT_EQ(f.remainder, L"<none>");
     f = Search("eins.txt  \t ");
-    EXPECT_EQ(f.remainder, "<none>");
+    EXPECT_EQ(f.remainder, L"<none>");
     f = Search("\"eins.txt\" \"");
-    EXPECT_EQ(f.remainder, "\"");
+    EXPECT_EQ(f.remainder, L"\"");
+}
+
+TEST_F(OpenArgsTest, ANameOutsideTheCodePageIsTakenByItsShortFormAndHandedOnWhole)
+{
+    WriteOmegaPair();
+    const std::string omegaShort = ShortPath(WideIn(kOmega));
+    Found f = Search(L"\"" + kOmega + L"\" \"Omega.txt\"");
+    EXPECT_EQ(f.name, omegaShort);
+    EXPECT_EQ(f.remainder, L"\"Omega.txt\"");
+    f = Search(kOmega + L" Omega.txt");
+    EXPECT_EQ(f.name, omegaShort);
+    EXPECT_EQ(f.remainder, L"Omega.txt");
+    f = Search(L"Omega.txt " + kOmega);
+    EXPECT_EQ(f.name, Short("Omega.txt"));
+    EXPECT_EQ(f.remainder, kOmega);
+
+    // Without a short form the name is refused, never taken as a look-alike.
+    ShortNamesOff off;
+    ASSERT_TRUE(off.Active());
+    EXPECT_FALSE(Search(L"\"" + kOmega + L"\"").bAccepted);
+    EXPECT_FALSE(Search(kOmega + L" Omega.txt").bAccepted);
 }
 
 TEST_F(OpenArgsTest, AnAcceptedNameIsLoadedAndShownInTheCaption)
 {
-    std::string args = m_dir / "mit leer.txt";
+    std::wstring args = Wide(m_dir / "mit leer.txt");
     OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, &args[0]);
     const std::string shortPath = ShortPath(m_dir / "mit leer.txt");
     EXPECT_EQ(std::string(g_szFileName), shortPath);
@@ -195,7 +272,7 @@ TEST_F(OpenArgsTest, AnAcceptedNameIsLoadedAndShownInTheCaption)
 TEST_F(OpenArgsTest, NoAcceptedNameLeavesAnUntitledDocumentThatSaveAsksANameFor)
 {
     SetPaneText("alt");
-    std::string args = "ordner";
+    std::wstring args = L"ordner";
     OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, &args[0]);
     EXPECT_EQ(PaneText(), "");
     EXPECT_TRUE(g_bUntitled);
@@ -213,7 +290,7 @@ TEST_F(OpenArgsTest, AFileThatCannotBeLoadedAfterAllLeavesTheDocumentUntitled)
     size.QuadPart = 0x100000005LL;
     ASSERT_TRUE(SetFilePointerEx(h, size, NULL, FILE_BEGIN) && SetEndOfFile(h));
     CloseHandle(h);
-    std::string args = "gross.txt";
+    std::wstring args = L"gross.txt";
     OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, &args[0]);
     EXPECT_STREQ(g_szFileName, "Unbenannt");
     EXPECT_TRUE(g_bUntitled);
@@ -225,7 +302,7 @@ TEST_F(OpenArgsTest, ARelativeNameStillNamesItsFileAfterADialogMovedTheCurrentDi
 {
     CreateDirectoryA((m_dir / "anderswo").c_str(), NULL);
     ASSERT_TRUE(WriteBytes(m_dir / "anderswo\\eins.txt", "fremd"));
-    std::string args = "eins.txt";
+    std::wstring args = L"eins.txt";
     OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, &args[0]);
     ASSERT_EQ(PaneText(), "Inhalt von eins.txt");
     Type("neu");
@@ -251,7 +328,7 @@ TEST(OpenArgsStart, TheArgumentStringOpensItsFileAtStart)
 {
     TempDir dir;
     WriteBytes(dir / "start.txt", "Start");
-    std::string args = dir / "start.txt";
+    std::wstring args = Wide(dir / "start.txt");
     HACCEL hAccel;
     ASSERT_TRUE(StartInstance(GetModuleHandleA(NULL), NULL, &args[0], SW_SHOW, &hAccel));
     EXPECT_EQ(WindowText(g_hwndMain), "Tekstor");
@@ -321,6 +398,29 @@ TEST_F(OpenArgsTest, ADropWithoutAUsablePathLeavesTheDocumentAlone)
     EXPECT_TRUE(script.Seen().empty());
     EXPECT_EQ(PaneText(), "Entwurf");
     EXPECT_EQ(std::string(g_szFileName), name);
+}
+
+TEST_F(OpenArgsTest, ADroppedNameOutsideTheCodePageOpensAndSavesItsOwnFile)
+{
+    WriteOmegaPair();
+    const std::wstring drop = WideIn(kOmega) + L'\0';
+    DropList(drop);
+    EXPECT_EQ(PaneText(), "griechisch");
+    EXPECT_EQ(std::string(g_szFileName), ShortPath(WideIn(kOmega)));
+    // Neither the caption nor the dialogs' preset name shows the look-alike.
+    EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - " + ShortPath(WideIn(kOmega)));
+    Type("neu");
+    Command(IDM_SAVE);
+    EXPECT_FALSE(Modified());
+    EXPECT_EQ(ReadBytes(WideIn(kOmega)), "neu");
+    EXPECT_EQ(ReadBytes(m_dir / "Omega.txt"), "lateinisch");
+
+    ShortNamesOff off;
+    ASSERT_TRUE(off.Active());
+    DropList(drop);
+    EXPECT_TRUE(g_bUntitled);
+    EXPECT_EQ(PaneText(), "");
+    EXPECT_EQ(ReadBytes(m_dir / "Omega.txt"), "lateinisch");
 }
 
 // The drop buffer holds 255 characters and its NUL. A path one longer would

@@ -33,7 +33,7 @@ TEST_F(ShellTest, StartShowsTheMainWindowWithAnEmptyFocusedPane)
 
 TEST(ShellStart, TheArgumentStringIsTheFirstPostedMessage)
 {
-    static char szArgs[] = "some file.txt";
+    static wchar_t szArgs[] = L"some file.txt";
     HACCEL hAccel;
     ASSERT_TRUE(StartInstance(GetModuleHandleA(NULL), NULL, szArgs, SW_SHOW, &hAccel));
     EXPECT_NE(g_uFindReplaceMsg, 0u);
@@ -53,7 +53,7 @@ TEST(ShellStart, FailsWithoutLoadingAnythingWhenTheClassCannotBeRegistered)
     wc.hInstance = GetModuleHandleA(NULL);
     wc.lpszClassName = "WndClassTekstor";
     ASSERT_TRUE(RegisterClassA(&wc));
-    static char szArgs[] = "";
+    static wchar_t szArgs[] = L"";
     HACCEL hAccel = reinterpret_cast<HACCEL>(1);
     EXPECT_FALSE(StartInstance(GetModuleHandleA(NULL), NULL, szArgs, SW_SHOW, &hAccel));
     EXPECT_EQ(hAccel, nullptr);
@@ -64,7 +64,7 @@ TEST(ShellStart, FailsWithoutLoadingAnythingWhenTheClassCannotBeRegistered)
 TEST(ShellStart, APaneThatCannotBeCreatedEndsTheRunWithCodeOne)
 {
     WindowCreationBlocker blocker("Edit");
-    static char szArgs[] = "";
+    static wchar_t szArgs[] = L"";
     HACCEL hAccel;
     ASSERT_TRUE(StartInstance(GetModuleHandleA(NULL), NULL, szArgs, SW_SHOW, &hAccel));
     EXPECT_EQ(blocker.Blocked(), 1);

@@ -153,7 +153,7 @@ protected:
             break;
         case 7: {
             SaveHere();
-            std::string path = m_dir / "offen.txt";
+            std::wstring path = Wide(m_dir / "offen.txt");
             m_text = ReadBytes(path);
             OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, &path[0]);
             Check("open");
