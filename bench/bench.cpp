@@ -172,17 +172,6 @@ int RunChild(const std::string& mode, const char* pszFile, const char* pszOut)
             CloseHandle(h);
             GlobalFree(pText);
         });
-    } else if (mode == "save-floor") {
-        DWORD cb;
-        char* p = ReadAll(pszFile, &cb);
-        m = Measure([&] {
-            HANDLE h = CreateFileA(pszOut, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, NULL);
-            DWORD written;
-            WriteFile(h, p, cb, &written, NULL);
-            CloseHandle(h);
-        });
-        GlobalFree(p);
     } else {
         return 2;
     }
@@ -345,6 +334,21 @@ bool MakeDocument(const std::string& path, DWORD cb)
     return ok && written == cb;
 }
 
+enum SaveTarget { NO_FILE, PLAIN_FILE, LINKED_FILE };
+
+// The save target as a row needs it; a second name sits beside it.
+bool PrepareTarget(SaveTarget target, const std::string& src, const std::string& out)
+{
+    const std::string link = out + ".link";
+    DeleteFileA(link.c_str());
+    DeleteFileA(out.c_str());
+    if (target == NO_FILE)
+        return true;
+    if (!CopyFileA(src.c_str(), out.c_str(), FALSE))
+        return false;
+    return target == PLAIN_FILE || CreateHardLinkA(link.c_str(), out.c_str(), NULL);
+}
+
 int RunAll(bool bQuick)
 {
     const std::string dir = ExeDir();
@@ -386,35 +390,46 @@ int RunAll(bool bQuick)
             fprintf(stderr, "could not write %s\n", src.c_str());
             return 1;
         }
-        const char* modes[3][2] = {{"load-tekstor", "load-floor"},
-                                   {"save-tekstor", "save-floor"},
-                                   {"save-tekstor", "save-pane-floor"}};
-        const char* names[3] = {"load", "save", "save/pane"};
-        for (int op = 0; op < 3; ++op) {
+        // Each save row starts from the file the save way needs: none, a
+        // plain file of the same size, or one with a second name.
+        const struct {
+            const char* pszName;
+            const char* pszMode;
+            const char* pszFloor;
+            SaveTarget target;
+        } rows[] = {{"load", "load-tekstor", "load-floor", NO_FILE},
+                    {"save new", "save-tekstor", "save-pane-floor", NO_FILE},
+                    {"save replace", "save-tekstor", "save-pane-floor", PLAIN_FILE},
+                    {"save in place", "save-tekstor", "save-pane-floor", LINKED_FILE}};
+        const std::string files = "\"" + src + "\" \"" + out + "\"";
+        for (const auto& row : rows) {
             std::vector<Measured> rt, rf;
             for (int i = 0; i < size.nRuns; ++i) {
                 Measured m;
-                const std::string files = "\"" + src + "\" \"" + out + "\"";
-                if (RunMeasurement(std::string(modes[op][0]) + " " + files, &m))
+                if (PrepareTarget(row.target, src, out) &&
+                    RunMeasurement(std::string(row.pszMode) + " " + files, &m))
                     rt.push_back(m);
-                if (RunMeasurement(std::string(modes[op][1]) + " " + files, &m))
+                if (PrepareTarget(NO_FILE, src, out) &&
+                    RunMeasurement(std::string(row.pszFloor) + " " + files, &m))
                     rf.push_back(m);
             }
             if (rt.empty() || rf.empty()) {
-                fprintf(stderr, "%s of %lu MB could not be measured\n", names[op], size.mb);
+                fprintf(stderr, "%s of %lu MB could not be measured\n", row.pszName, size.mb);
                 return 1;
             }
             char what[32];
-            snprintf(what, sizeof what, "%s %lu MB", names[op], size.mb);
+            snprintf(what, sizeof what, "%s %lu MB", row.pszName, size.mb);
             PrintRow(what, Best(rt), Best(rf), cb);
             fflush(stdout);
         }
     }
+    PrepareTarget(NO_FILE, src, out);
     DeleteFileA(src.c_str());
-    DeleteFileA(out.c_str());
     printf("\nfloors: start-up a bare window; load one ReadFile and SetWindowTextA into\n"
-           "the same Edit control; save one WriteFile of bytes in hand; save/pane the text\n"
-           "copied out of an Edit control (GetWindowTextA) and written with one WriteFile.\n"
+           "the same Edit control; save the text copied out of an Edit control\n"
+           "(GetWindowTextA) and written to a new file with one write-through WriteFile.\n"
+           "save new: no file yet; replace: a plain file, replaced by one written beside\n"
+           "it; in place: a file with a second name, written in place.\n"
            "Times are the best of each run's repetitions. mem: the most memory (commit\n"
            "charge) the operation added while it ran; \"within\": no more than the\n"
            "floor's plus one copy of the text.\n");

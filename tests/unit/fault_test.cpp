@@ -107,10 +107,16 @@ bool MakeSymbolicLink(const std::string& dir, const std::string& target, const s
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessA("Z:\\bin\\ln", &cmd[0], NULL, NULL, FALSE, 0, NULL, dir.c_str(), &si, &pi))
         return false;
-    WaitForSingleObject(pi.hProcess, 10000);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
-    return FinalName(dir + "\\" + link) == dir + "\\" + target;
+    // Wine's handle of a Unix process does not say when it has ended.
+    const DWORD dwStart = GetTickCount();
+    while (FinalName(dir + "\\" + link) != dir + "\\" + target) {
+        if (GetTickCount() - dwStart > 10000)
+            return false;
+        Sleep(10);
+    }
+    return true;
 }
 
 // A device that goes away part way: the save's writes whose numbers (from
