@@ -1,5 +1,6 @@
 // The document's name, the caption, and the file input/output. A file is the
-// text's bytes and nothing else, moved with one read or one write.
+// text's bytes and nothing else, read with one read and written with one
+// write (two when written in place, tail first).
 #include "document/document.h"
 
 #include <shellapi.h>
@@ -132,9 +133,9 @@ BOOL LoadDocument(HWND hwndEdit)
 // Saving. A save leaves the document's file holding either its old content
 // or the whole new text, never a mixture, and leaves it the file it was: the
 // same names (every hard link; a symbolic link stays a link and its target
-// gets the text), attributes, rights, owner, streams and file id, still
-// readable through the handle of a program that holds it open. One of three
-// ways, chosen afresh on every save:
+// gets the text), attributes, rights, owner and streams, still readable
+// through the handle of a program that holds it open. One of three ways,
+// chosen afresh on every save:
 //  (a) No file of that name yet: create it, write, flush; delete it again if
 //      any of that fails.
 //  (b) A plain file: one link, no reparse point, opened under its own long
@@ -144,9 +145,10 @@ BOOL LoadDocument(HWND hwndEdit)
 //      owner. The text goes into a file beside it, is flushed, takes the
 //      document's attributes, and ReplaceFileA puts it in the document's
 //      place; the platform carries over creation time, short name, object
-//      id, rights, encryption, compression and named streams. Only a rename
-//      changes a whole file at once. (Wine's ReplaceFileA is a bare rename
-//      that keeps none of that, which is why the attributes are set here.)
+//      id, rights, encryption, compression and named streams (the file
+//      index is the new file's). Only a rename changes a whole file at once.
+//      (Wine's ReplaceFileA is a bare rename that keeps none of that, which
+//      is why the attributes are set here.)
 //  (c) Anything else, and whenever (b) cannot finish (no file can be made
 //      beside it, the disk has room for one copy of the text but not two,
 //      the replace is refused): write in place through one handle opened
@@ -334,7 +336,6 @@ static ReplaceResult ReplaceThroughFileBeside(const DocumentFile* doc, const Tex
             return REPLACED;
         return DOCUMENT_GONE;
     }
-    SetFileAttributesA(szBeside, FILE_ATTRIBUTE_NORMAL);
     DeleteFileA(szBeside);
     return NOT_REPLACED;
 }
