@@ -3,10 +3,13 @@
 // scripts/bench; prints a table and asserts nothing.
 //
 //   tekstor_bench [--quick]         the whole table
-//   tekstor_bench child MODE ARGS   one measurement in a fresh process
+//   tekstor_bench child MODE ARGS   one measurement in a fresh process (the
+//                                   save ways: several, on one loaded pane)
 //
-// Each load and save runs in a process of its own, so that the memory one
-// measurement leaves behind cannot count toward the next.
+// Each load runs in a process of its own, so that the memory one measurement
+// leaves behind cannot count toward the next. The saves share one process,
+// whose pane is loaded once (the slowest step by far); a save frees all it
+// allocates, so the next one starts from the same commit charge.
 #include <windows.h>
 #include <psapi.h>
 
@@ -123,7 +126,76 @@ char* ReadAll(const char* pszPath, DWORD* pcb)
     return p;
 }
 
-int RunChild(const std::string& mode, const char* pszFile, const char* pszOut)
+enum SaveTarget { NO_FILE, PLAIN_FILE, LINKED_FILE };
+// The floor, a new file, a replaced one, one written in place, and the floor
+// with the flush every save does (under Wine the write-through flag alone
+// leaves the bytes in the cache; the flush puts them on the disk).
+constexpr int SAVE_WAYS = 5;
+
+// The save target as a row needs it; a second name sits beside it.
+bool PrepareTarget(SaveTarget target, const std::string& src, const std::string& out)
+{
+    const std::string link = out + ".link";
+    DeleteFileA(link.c_str());
+    DeleteFileA(out.c_str());
+    if (target == NO_FILE)
+        return true;
+    if (!CopyFileA(src.c_str(), out.c_str(), FALSE))
+        return false;
+    return target == PLAIN_FILE || CreateHardLinkA(link.c_str(), out.c_str(), NULL);
+}
+
+// Any program whose text lives in an Edit control must copy it out before it
+// can write it: the floor for saving from a pane.
+void SavePaneFloor(HWND hwndPane, const char* pszOut, bool bFlush)
+{
+    const int cch = GetWindowTextLengthA(hwndPane);
+    char* pText = static_cast<char*>(GlobalAlloc(GMEM_FIXED, cch + 1));
+    const int got = GetWindowTextA(hwndPane, pText, cch + 1);
+    HANDLE h = CreateFileA(pszOut, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, NULL);
+    DWORD written;
+    WriteFile(h, pText, got, &written, NULL);
+    if (bFlush)
+        FlushFileBuffers(h);
+    CloseHandle(h);
+    GlobalFree(pText);
+}
+
+// The floor and the three ways a save can go, measured on the same pane one
+// after the other, nRuns times: loading the text into the pane is by far the
+// slowest step under Wine, so it is done once. Prints "WAY MS BEFORE PEAK".
+int MeasureSaveWays(const char* pszFile, const char* pszOut, int nRuns)
+{
+    if (!StartEditor())
+        return 1;
+    lstrcpynA(g_szFileName, pszFile, MAX_PATH);
+    if (!LoadDocument(g_hwndEdit))
+        return 1;
+    const std::string src = pszFile, out = pszOut;
+    const SaveTarget targets[SAVE_WAYS] = {NO_FILE, NO_FILE, PLAIN_FILE, LINKED_FILE, NO_FILE};
+    for (int run = 0; run < nRuns; ++run) {
+        for (int way = 0; way < SAVE_WAYS; ++way) {
+            if (!PrepareTarget(targets[way], src, out))
+                return 1;
+            lstrcpynA(g_szFileName, pszOut, MAX_PATH);
+            BOOL ok = TRUE;
+            const Measured m = Measure([&] {
+                if (way == 0 || way == 4)
+                    SavePaneFloor(g_hwndEdit, pszOut, way == 4);
+                else
+                    ok = SaveDocument(g_hwndEdit);
+            });
+            if (!ok)
+                return 1;
+            printf("%d %.3f %llu %llu\n", way, m.ms, static_cast<unsigned long long>(m.before),
+                   static_cast<unsigned long long>(m.peak));
+        }
+    }
+    return 0;
+}
+
+int RunChild(const std::string& mode, const char* pszFile)
 {
     Measured m;
     if (mode == "load-tekstor") {
@@ -142,47 +214,6 @@ int RunChild(const std::string& mode, const char* pszFile, const char* pszOut)
             SetWindowTextA(hwndPane, p);
             GlobalFree(p);
         });
-    } else if (mode == "save-tekstor") {
-        if (!StartEditor())
-            return 1;
-        lstrcpynA(g_szFileName, pszFile, MAX_PATH);
-        if (!LoadDocument(g_hwndEdit))
-            return 1;
-        lstrcpynA(g_szFileName, pszOut, MAX_PATH);
-        BOOL ok = FALSE;
-        m = Measure([&] { ok = SaveDocument(g_hwndEdit); });
-        if (!ok)
-            return 1;
-    } else if (mode == "save-pane-floor") {
-        // Any program whose text lives in an Edit control must copy it out
-        // before it can write it: the floor for saving from a pane.
-        HWND hwndPane = CreateFloorPane();
-        DWORD cb;
-        char* p = ReadAll(pszFile, &cb);
-        SetWindowTextA(hwndPane, p);
-        GlobalFree(p);
-        m = Measure([&] {
-            const int cch = GetWindowTextLengthA(hwndPane);
-            char* pText = static_cast<char*>(GlobalAlloc(GMEM_FIXED, cch + 1));
-            const int got = GetWindowTextA(hwndPane, pText, cch + 1);
-            HANDLE h = CreateFileA(pszOut, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, NULL);
-            DWORD written;
-            WriteFile(h, pText, got, &written, NULL);
-            CloseHandle(h);
-            GlobalFree(pText);
-        });
-    } else if (mode == "save-floor") {
-        DWORD cb;
-        char* p = ReadAll(pszFile, &cb);
-        m = Measure([&] {
-            HANDLE h = CreateFileA(pszOut, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
-                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, NULL);
-            DWORD written;
-            WriteFile(h, p, cb, &written, NULL);
-            CloseHandle(h);
-        });
-        GlobalFree(p);
     } else {
         return 2;
     }
@@ -199,13 +230,13 @@ std::string ExeDir()
     return dir.substr(0, dir.find_last_of('\\'));
 }
 
-// Runs one child measurement and reads back its line.
-bool RunMeasurement(const std::string& args, Measured* m)
+// Runs one child and returns what it printed.
+std::string RunChildProcess(const std::string& args)
 {
     SECURITY_ATTRIBUTES sa = {sizeof sa, NULL, TRUE};
     HANDLE hRead, hWrite;
     if (!CreatePipe(&hRead, &hWrite, &sa, 0))
-        return false;
+        return std::string();
     SetHandleInformation(hRead, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOA si = {};
     si.cb = sizeof si;
@@ -229,11 +260,44 @@ bool RunMeasurement(const std::string& args, Measured* m)
         CloseHandle(pi.hThread);
     }
     CloseHandle(hRead);
+    return out;
+}
+
+bool ParseMeasured(const char* psz, Measured* m)
+{
     unsigned long long before = 0, peak = 0;
-    if (sscanf(out.c_str(), "%lf %llu %llu", &m->ms, &before, &peak) != 3)
+    if (sscanf(psz, "%lf %llu %llu", &m->ms, &before, &peak) != 3)
         return false;
     m->before = static_cast<SIZE_T>(before);
     m->peak = static_cast<SIZE_T>(peak);
+    return true;
+}
+
+// Runs one child measurement and reads back its line.
+bool RunMeasurement(const std::string& args, Measured* m)
+{
+    return ParseMeasured(RunChildProcess(args).c_str(), m);
+}
+
+// The child's lines "WAY MS BEFORE PEAK", sorted by way.
+bool RunSaveWays(const std::string& files, int nRuns, std::vector<Measured> (&ways)[SAVE_WAYS])
+{
+    const std::string out = RunChildProcess("save-ways " + files + " " + std::to_string(nRuns));
+    size_t pos = 0;
+    while (pos < out.size()) {
+        const size_t end = out.find('\n', pos);
+        const std::string line = out.substr(pos, end == std::string::npos ? end : end - pos);
+        pos = end == std::string::npos ? out.size() : end + 1;
+        int way = -1, cch = 0;
+        Measured m;
+        if (sscanf(line.c_str(), "%d %n", &way, &cch) == 1 && way >= 0 && way < SAVE_WAYS &&
+            ParseMeasured(line.c_str() + cch, &m))
+            ways[way].push_back(m);
+    }
+    for (const auto& runs : ways) {
+        if (static_cast<int>(runs.size()) != nRuns)
+            return false;
+    }
     return true;
 }
 
@@ -316,7 +380,7 @@ double MB(SIZE_T bytes)
 void PrintRow(const char* pszWhat, const Measured& t, const Measured& f, SIZE_T cbText)
 {
     const double extraT = MB(t.peak - t.before), extraF = MB(f.peak - f.before);
-    printf("%-14s %9.1f ms %9.1f ms %+6.1f%%   %8.1f MB %8.1f MB %8.1f MB  %s\n", pszWhat, t.ms,
+    printf("%-18s %9.1f ms %9.1f ms %+6.1f%%   %8.1f MB %8.1f MB %8.1f MB  %s\n", pszWhat, t.ms,
            f.ms, (t.ms / f.ms - 1.0) * 100.0, extraT, extraF, extraT - extraF,
            (t.peak - t.before) <= (f.peak - f.before) + cbText + 65536 ? "within" : "OVER");
 }
@@ -348,7 +412,7 @@ bool MakeDocument(const std::string& path, DWORD cb)
 int RunAll(bool bQuick)
 {
     const std::string dir = ExeDir();
-    printf("%-14s %12s %12s %7s   %11s %11s %11s\n", "", "tekstor", "floor", "diff",
+    printf("%-18s %12s %12s %7s   %11s %11s %11s\n", "", "tekstor", "floor", "diff",
            "mem tekstor", "mem floor", "mem diff");
 
     // Start-up: time to an idle, visible window; memory is the whole peak.
@@ -366,7 +430,7 @@ int RunAll(bool bQuick)
         return 1;
     }
     const Measured t = Best(st), f = Best(sf);
-    printf("%-14s %9.1f ms %9.1f ms %+6.1f%%   %8.1f MB %8.1f MB %8.1f MB  (whole process)\n",
+    printf("%-18s %9.1f ms %9.1f ms %+6.1f%%   %8.1f MB %8.1f MB %8.1f MB  (whole process)\n",
            "start-up", t.ms, f.ms, (t.ms / f.ms - 1.0) * 100.0, MB(t.peak), MB(f.peak),
            MB(t.peak) - MB(f.peak));
 
@@ -386,35 +450,40 @@ int RunAll(bool bQuick)
             fprintf(stderr, "could not write %s\n", src.c_str());
             return 1;
         }
-        const char* modes[3][2] = {{"load-tekstor", "load-floor"},
-                                   {"save-tekstor", "save-floor"},
-                                   {"save-tekstor", "save-pane-floor"}};
-        const char* names[3] = {"load", "save", "save/pane"};
-        for (int op = 0; op < 3; ++op) {
-            std::vector<Measured> rt, rf;
-            for (int i = 0; i < size.nRuns; ++i) {
-                Measured m;
-                const std::string files = "\"" + src + "\" \"" + out + "\"";
-                if (RunMeasurement(std::string(modes[op][0]) + " " + files, &m))
-                    rt.push_back(m);
-                if (RunMeasurement(std::string(modes[op][1]) + " " + files, &m))
-                    rf.push_back(m);
-            }
-            if (rt.empty() || rf.empty()) {
-                fprintf(stderr, "%s of %lu MB could not be measured\n", names[op], size.mb);
-                return 1;
-            }
-            char what[32];
-            snprintf(what, sizeof what, "%s %lu MB", names[op], size.mb);
-            PrintRow(what, Best(rt), Best(rf), cb);
-            fflush(stdout);
+        const std::string files = "\"" + src + "\" \"" + out + "\"";
+        std::vector<Measured> lt, lf;
+        for (int i = 0; i < size.nRuns; ++i) {
+            Measured m;
+            if (RunMeasurement("load-tekstor " + files, &m))
+                lt.push_back(m);
+            if (RunMeasurement("load-floor " + files, &m))
+                lf.push_back(m);
         }
+        std::vector<Measured> ways[SAVE_WAYS];
+        if (lt.empty() || lf.empty() || !RunSaveWays(files, bQuick ? 2 : 5, ways)) {
+            fprintf(stderr, "%lu MB could not be measured\n", size.mb);
+            return 1;
+        }
+        char what[32];
+        snprintf(what, sizeof what, "load %lu MB", size.mb);
+        PrintRow(what, Best(lt), Best(lf), cb);
+        const char* names[SAVE_WAYS] = {"", "save new", "save replace", "save in place",
+                                        "floor + flush"};
+        for (int way = 1; way < SAVE_WAYS; ++way) {
+            snprintf(what, sizeof what, "%s %lu MB", names[way], size.mb);
+            PrintRow(what, Best(ways[way]), Best(ways[0]), cb);
+        }
+        fflush(stdout);
     }
+    PrepareTarget(NO_FILE, src, out);
     DeleteFileA(src.c_str());
-    DeleteFileA(out.c_str());
     printf("\nfloors: start-up a bare window; load one ReadFile and SetWindowTextA into\n"
-           "the same Edit control; save one WriteFile of bytes in hand; save/pane the text\n"
-           "copied out of an Edit control (GetWindowTextA) and written with one WriteFile.\n"
+           "the same Edit control; save the text copied out of an Edit control\n"
+           "(GetWindowTextA) and written to a new file with one write-through WriteFile.\n"
+           "save new: no file yet; replace: a plain file, replaced by one written beside\n"
+           "it; in place: a file with a second name, written in place. All saves and\n"
+           "their floor run on the same pane, which is loaded once. floor + flush: the\n"
+           "floor with the FlushFileBuffers every save does before it reports done.\n"
            "Times are the best of each run's repetitions. mem: the most memory (commit\n"
            "charge) the operation added while it ran; \"within\": no more than the\n"
            "floor's plus one copy of the text.\n");
@@ -443,7 +512,9 @@ int main(int argc, char** argv)
 {
     if (argc >= 5 && strcmp(argv[1], "startup") == 0)
         return RunStartup(argv[2], argv[3], atoi(argv[4]));
+    if (argc >= 6 && strcmp(argv[1], "child") == 0 && strcmp(argv[2], "save-ways") == 0)
+        return MeasureSaveWays(argv[3], argv[4], atoi(argv[5]));
     if (argc >= 3 && strcmp(argv[1], "child") == 0)
-        return RunChild(argv[2], argc > 3 ? argv[3] : "", argc > 4 ? argv[4] : "");
+        return RunChild(argv[2], argc > 3 ? argv[3] : "");
     return RunAll(argc > 1 && strcmp(argv[1], "--quick") == 0);
 }

@@ -49,15 +49,3 @@ DWORD GetExactLongPath(const char* pszPath, char* pszLong, DWORD cchLong)
         return 0;
     return static_cast<DWORD>(lstrlenA(pszLong));
 }
-
-BOOL MoveOverFile(const char* pszSource, const char* pszTarget)
-{
-    wchar_t szSource[MAX_PATH];
-    wchar_t szTarget[MAX_PATH];
-    wchar_t szLong[MAX_PATH];
-    if (!WidenName(pszSource, szSource) || !WidenName(pszTarget, szTarget))
-        return FALSE;
-    const DWORD cch = GetLongPathNameW(szTarget, szLong, MAX_PATH);
-    const wchar_t* pszOnto = cch != 0 && cch < MAX_PATH ? szLong : szTarget;
-    return MoveFileExW(szSource, pszOnto, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-}

@@ -22,9 +22,4 @@ BOOL GetExactAnsiPath(const wchar_t* pszWide, char* pszAnsi, int cbAnsi);
 // the long form cannot be spelled in the code page (or does not exist).
 DWORD GetExactLongPath(const char* pszPath, char* pszLong, DWORD cchLong);
 
-// Moves pszSource over the existing file pszTarget (or to it, when there is
-// none yet), under the target's own long name even when pszTarget is its
-// short form: moved to a short name, a file would take that as its long name.
-BOOL MoveOverFile(const char* pszSource, const char* pszTarget);
-
 #endif

@@ -14,9 +14,13 @@ BOOL LoadDocument(HWND hwndEdit);
 
 // Writes the pane's text to the file named by g_szFileName. TRUE only when
 // every byte was written; only then is the modification flag cleared. The
-// text is written to a new file beside the document, which then replaces it,
-// so a failed save leaves the file with its old content.
+// file keeps its names, links, attributes and rights, and holds either its
+// old content or the whole new text (how: see the save code).
 BOOL SaveDocument(HWND hwndEdit);
+
+// The write every save goes through, so that a test can make one fail part way.
+using WriteFileFunction = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+extern WriteFileFunction g_pfnWriteFile;
 
 // Sets the caption: application name, the recording mark when bRecording,
 // "- " and the document's name as composed by ComposeShownName.

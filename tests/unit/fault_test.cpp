@@ -1,8 +1,10 @@
-// Saving when the file system says no: a file held by another program, a
-// folder that is not there, a full disk. Whatever happens, the editor keeps
-// running with the user's text and its modified state, and the file holds
+// Saving when the file system says no (a file held by another program, a
+// folder that is not there, a full disk, a write that fails part way) and
+// saving onto a file that is more than its bytes (a second name, a symbolic
+// link, attributes, a reader holding it open). Whatever happens, the editor
+// keeps running with the user's text and its modified state; the file holds
 // either its old content or the complete new one, the latter only when the
-// save said it was done.
+// save said it was done; and it stays the file it was.
 #include "unit/document_fixture.h"
 
 #include <cstdlib>
@@ -61,7 +63,74 @@ protected:
         ExpectOldOrNew(path, oldContent, bSaved);
         return bSaved;
     }
+    void TearDown() override
+    {
+        g_pfnWriteFile = WriteFile;
+        DocumentFixture::TearDown();
+    }
 };
+
+// The name the file system gives the file that path opens: for a symbolic
+// link, its target's.
+std::string FinalName(const std::string& path)
+{
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                           OPEN_EXISTING, 0, NULL);
+    char buf[MAX_PATH + 8] = "";
+    if (h != INVALID_HANDLE_VALUE) {
+        GetFinalPathNameByHandleA(h, buf, sizeof buf, 0);
+        CloseHandle(h);
+    }
+    const std::string name = buf;
+    return name.rfind("\\\\?\\", 0) == 0 ? name.substr(4) : name;
+}
+
+DWORD LinkCount(const std::string& path)
+{
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                           OPEN_EXISTING, 0, NULL);
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (h != INVALID_HANDLE_VALUE) {
+        GetFileInformationByHandle(h, &info);
+        CloseHandle(h);
+    }
+    return info.nNumberOfLinks;
+}
+
+// Wine's CreateSymbolicLinkA reports success and makes nothing, but Wine
+// starts Unix programs: ln makes the link on the Linux side.
+bool MakeSymbolicLink(const std::string& dir, const std::string& target, const std::string& link)
+{
+    std::string cmd = "/bin/ln -s " + target + " " + link;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA("Z:\\bin\\ln", &cmd[0], NULL, NULL, FALSE, 0, NULL, dir.c_str(), &si, &pi))
+        return false;
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    // Wine's handle of a Unix process does not say when it has ended.
+    const DWORD dwStart = GetTickCount();
+    while (FinalName(dir + "\\" + link) != dir + "\\" + target) {
+        if (GetTickCount() - dwStart > 10000)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+// A device that goes away part way: the save's writes whose numbers (from
+// 1) are set in g_failingWrites take half their bytes and fail.
+unsigned g_nWrites;
+unsigned g_failingWrites;
+BOOL WINAPI FailingWriteFile(HANDLE h, LPCVOID p, DWORD cb, LPDWORD pcbDone, LPOVERLAPPED o)
+{
+    if (!(g_failingWrites & (1u << ++g_nWrites)))
+        return WriteFile(h, p, cb, pcbDone, o);
+    WriteFile(h, p, cb / 2, pcbDone, o);
+    SetLastError(ERROR_IO_DEVICE);
+    return FALSE;
+}
 
 }  // namespace
 
@@ -78,23 +147,106 @@ TEST_F(SaveFaultTest, AFileHeldByAnotherProgramKeepsItsContentAndTheTextStaysMod
         EXPECT_FALSE(bSaved);
     }
     ExpectOldOrNew(m_dir / "gesperrt.txt", "alter Inhalt", bSaved);
-    // Once the other program lets go, the same save goes through, and no
-    // file of the failed attempt is left beside the document.
+    // Once the other program lets go, the same save goes through.
     EXPECT_TRUE(SaveAndCheck(m_dir / "gesperrt.txt", "alter Inhalt"));
-    EXPECT_EQ(FilesIn(m_dir.Path()), std::vector<std::string>{"gesperrt.txt"});
+}
+
+// A log viewer, a preview pane or an indexer reads the file and lets others
+// read and write it, but not delete or rename it.
+TEST_F(SaveFaultTest, AReaderThatSharesWritingButNotDeletingSeesTheNewText)
+{
+    ASSERT_TRUE(WriteBytes(m_dir / "gelesen.txt", "alter Inhalt"));
+    HANDLE hReader = CreateFileA((m_dir / "gelesen.txt").c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(hReader, INVALID_HANDLE_VALUE);
+    UseFile(m_dir / "gelesen.txt");
+    Type("neu");
+    EXPECT_TRUE(SaveAndCheck(m_dir / "gelesen.txt", "alter Inhalt"));
+    char buf[32] = "";
+    DWORD cbRead = 0;
+    ReadFile(hReader, buf, sizeof buf - 1, &cbRead, NULL);
+    CloseHandle(hReader);
+    EXPECT_STREQ(buf, "neu") << "the reader's handle must show the saved text";
+    EXPECT_EQ(FilesIn(m_dir.Path()), std::vector<std::string>{"gelesen.txt"});
+}
+
+TEST_F(SaveFaultTest, BothNamesOfAHardLinkedFileGetTheNewText)
+{
+    ASSERT_TRUE(WriteBytes(m_dir / "erster Name.txt", "alt"));
+    ASSERT_TRUE(CreateHardLinkA((m_dir / "zweiter Name.txt").c_str(),
+                                (m_dir / "erster Name.txt").c_str(), NULL));
+    UseFile(m_dir / "erster Name.txt");
+    Type("neu");
+    EXPECT_TRUE(SaveAndCheck(m_dir / "erster Name.txt", "alt"));
+    EXPECT_EQ(ReadBytes(m_dir / "zweiter Name.txt"), "neu");
+    EXPECT_EQ(LinkCount(m_dir / "erster Name.txt"), 2u);
+}
+
+TEST_F(SaveFaultTest, ASymbolicLinkStaysALinkAndItsTargetGetsTheNewText)
+{
+    ASSERT_TRUE(WriteBytes(m_dir / "ziel.txt", "alt"));
+    ASSERT_TRUE(MakeSymbolicLink(m_dir.Path(), "ziel.txt", "verweis.txt"));
+    UseFile(m_dir / "verweis.txt");
+    Type("neu");
+    EXPECT_TRUE(SaveAndCheck(m_dir / "verweis.txt", "alt"));
+    EXPECT_EQ(FinalName(m_dir / "verweis.txt"), m_dir / "ziel.txt") << "still a link";
+    EXPECT_EQ(ReadBytes(m_dir / "ziel.txt"), "neu");
 }
 
 // Running as root (as the tests do under Wine here), the read-only attribute
-// does not stop a write, so this cannot force the failure; the refused write
-// itself is the locked-file case above. What it does hold to: whichever way
-// the save goes, the file is never left half written.
-TEST_F(SaveFaultTest, AReadOnlyFileIsEitherWrittenWholeOrLeftAsItWas)
+// does not stop a write; elsewhere it does. Either way the file stays
+// read-only and is never left half written.
+TEST_F(SaveFaultTest, HiddenAndReadOnlyFilesKeepTheirAttributes)
 {
-    ASSERT_TRUE(WriteBytes(m_dir / "nurlesen.txt", "alt"));
-    ASSERT_TRUE(SetFileAttributesA((m_dir / "nurlesen.txt").c_str(), FILE_ATTRIBUTE_READONLY));
-    UseFile(m_dir / "nurlesen.txt");
-    Type("neu");
-    SaveAndCheck(m_dir / "nurlesen.txt", "alt");
+    const struct {
+        const char* pszName;
+        DWORD dwAttributes;
+    } files[] = {{"versteckt.txt", FILE_ATTRIBUTE_HIDDEN}, {"nurlesen.txt", FILE_ATTRIBUTE_READONLY}};
+    for (const auto& file : files) {
+        const std::string path = m_dir / file.pszName;
+        ASSERT_TRUE(WriteBytes(path, "alt"));
+        ASSERT_TRUE(SetFileAttributesA(path.c_str(), file.dwAttributes));
+        UseFile(path);
+        Type("neu");
+        const bool bSaved = SaveAndCheck(path, "alt");
+        EXPECT_TRUE(bSaved || file.dwAttributes == FILE_ATTRIBUTE_READONLY) << file.pszName;
+        EXPECT_EQ(GetFileAttributesA(path.c_str()) & file.dwAttributes, file.dwAttributes)
+            << file.pszName;
+    }
+}
+
+// Where the file beside the document cannot be written, the document is
+// written in place; where that fails part way, its old bytes go back. Nothing
+// of a failed attempt stays beside the document.
+TEST_F(SaveFaultTest, AWriteThatFailsPartWayLeavesTheOldContentAndNoOtherFile)
+{
+    g_pfnWriteFile = FailingWriteFile;
+    const std::string oldContent = "alter Inhalt, der bleiben muss\r\n";
+    ASSERT_TRUE(WriteBytes(m_dir / "gestoert.txt", oldContent));
+    UseFile(m_dir / "gestoert.txt");
+    Type(std::string(5000, 'n'));
+    // The file beside fails, and then the in-place write too.
+    g_nWrites = 0;
+    g_failingWrites = 1u << 1 | 1u << 2;
+    EXPECT_FALSE(SaveAndCheck(m_dir / "gestoert.txt", oldContent));
+    EXPECT_EQ(FilesIn(m_dir.Path()), std::vector<std::string>{"gestoert.txt"});
+    // Only the file beside fails: written in place instead.
+    g_nWrites = 0;
+    g_failingWrites = 1u << 1;
+    EXPECT_TRUE(SaveAndCheck(m_dir / "gestoert.txt", oldContent));
+    EXPECT_EQ(FilesIn(m_dir.Path()), std::vector<std::string>{"gestoert.txt"});
+
+    // A second name means in place from the start; the text is shorter than
+    // the file, so the first write overwrites old bytes.
+    const std::string longer(8000, 'a');
+    ASSERT_TRUE(WriteBytes(m_dir / "gestoert.txt", longer));
+    ASSERT_TRUE(CreateHardLinkA((m_dir / "Verweis.txt").c_str(), (m_dir / "gestoert.txt").c_str(), NULL));
+    SendMessageA(g_hwndEdit, EM_SETMODIFY, TRUE, 0);
+    g_nWrites = 0;
+    g_failingWrites = 1u << 1;
+    EXPECT_FALSE(SaveAndCheck(m_dir / "gestoert.txt", longer));
+    EXPECT_EQ(g_nWrites, 2u) << "one failed write, one that puts the old bytes back";
+    EXPECT_TRUE(ReadBytes(m_dir / "Verweis.txt") == longer) << "the old bytes must be back";
 }
 
 TEST_F(SaveFaultTest, AFolderThatIsNotThereCreatesNothing)
@@ -143,7 +295,7 @@ TEST_F(SaveFaultTest, YesInThePromptWithASaveThatFailsKeepsTheWindowOpen)
 
 // scripts/test mounts a small volume (64 KB) and names it in
 // TEKSTOR_FULL_DISK when it runs as root.
-TEST_F(SaveFaultTest, AFullDiskLeavesTheOldFileWhole)
+TEST_F(SaveFaultTest, AFullDiskLeavesTheOldFileWholeAndTakesATextThatFitsInPlace)
 {
     const char* pszUnix = getenv("TEKSTOR_FULL_DISK");
     if (!pszUnix || !*pszUnix)
@@ -169,5 +321,14 @@ TEST_F(SaveFaultTest, AFullDiskLeavesTheOldFileWhole)
     // The room is still there for a text that fits.
     Type("passt");
     EXPECT_TRUE(SaveAndCheck(path, oldContent));
+
+    // Room for one copy of the text but not for two: the file, longer than
+    // the text, takes it in place.
+    const std::string longer = big.substr(0, 48 * 1024);
+    ASSERT_TRUE(WriteBytes(path, longer));
+    SetPaneText(big.substr(0, 40 * 1024));
+    SendMessageA(g_hwndEdit, EM_SETMODIFY, TRUE, 0);
+    EXPECT_TRUE(SaveAndCheck(path, longer));
+    EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"voll.txt"});
     DeleteFileA(path.c_str());
 }
