@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "app/state.h"
+#include "app/syslib.h"
 #include "edit/textbuffer.h"
 #include "res/resource.h"
 
@@ -30,8 +31,11 @@ BOOL ComposeShownName(char* pszOut, int cchOut)
     if (!pszSlash)
         return cchStored < cchOut;
 
+    auto pfnGetFileInfo =
+        GetShellFunction<DWORD_PTR(WINAPI*)(LPCSTR, DWORD, SHFILEINFOA*, UINT, UINT)>("SHGetFileInfoA");
     SHFILEINFOA info = {};
-    if (!SHGetFileInfoA(g_szFileName, 0, &info, sizeof info, SHGFI_DISPLAYNAME) ||
+    if (!pfnGetFileInfo ||
+        !pfnGetFileInfo(g_szFileName, 0, &info, sizeof info, SHGFI_DISPLAYNAME) ||
         !info.szDisplayName[0])
         return FALSE;
     const int cchDir = static_cast<int>(pszSlash - g_szFileName) + 1;

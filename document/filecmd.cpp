@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "app/commdlg.h"
+#include "app/syslib.h"
 #include "app/state.h"
 #include "document/document.h"
 #include "res/resource.h"

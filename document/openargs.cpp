@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "app/state.h"
+#include "app/syslib.h"
 #include "document/argsplit.h"
 #include "document/document.h"
 #include "document/filecmd.h"
@@ -48,7 +49,10 @@ static void HandOnToNewCopy(HWND hwndMain, const char* pszRemainder)
     const DWORD cch = GetModuleFileNameA(NULL, szExe, MAX_PATH);
     if (cch == 0 || cch >= MAX_PATH)
         return;
-    ShellExecuteA(hwndMain, "open", szExe, pszRemainder, NULL, SW_SHOWNORMAL);
+    auto pfnExecute =
+        GetShellFunction<HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT)>("ShellExecuteA");
+    if (pfnExecute)
+        pfnExecute(hwndMain, "open", szExe, pszRemainder, NULL, SW_SHOWNORMAL);
 }
 
 void OpenFromArguments(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit, LPSTR pszArgs)
@@ -74,12 +78,19 @@ void OpenFromArguments(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit, LPSTR 
 void OnDropFiles(HWND, UINT, WPARAM wParam, LPARAM)
 {
     HDROP hDrop = reinterpret_cast<HDROP>(wParam);
+    auto pfnQueryFile = GetShellFunction<UINT(WINAPI*)(HDROP, UINT, LPSTR, UINT)>("DragQueryFileA");
+    auto pfnFinish = GetShellFunction<void(WINAPI*)(HDROP)>("DragFinish");
     char szPath[DROP_BUFFER_SIZE];
     // A path too long for the buffer would arrive cut, and a cut path can name
     // another file; such a drop opens nothing.
-    const UINT cchPath = DragQueryFileA(hDrop, 0, NULL, 0);
+    const UINT cchPath = pfnQueryFile ? pfnQueryFile(hDrop, 0, NULL, 0) : 0;
     if (cchPath > 0 && cchPath < DROP_BUFFER_SIZE - 1 &&
-        DragQueryFileA(hDrop, 0, szPath, DROP_BUFFER_SIZE - 1) != 0)
+        pfnQueryFile(hDrop, 0, szPath, DROP_BUFFER_SIZE - 1) != 0)
         OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, szPath);
-    DragFinish(hDrop);
+    // The drop's memory is ours to free either way; without the shell, the
+    // way DragFinish frees it.
+    if (pfnFinish)
+        pfnFinish(hDrop);
+    else
+        GlobalFree(hDrop);
 }

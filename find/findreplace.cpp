@@ -1,6 +1,6 @@
 #include "find/findreplace.h"
 
-#include "app/commdlg.h"
+#include "app/syslib.h"
 #include "app/state.h"
 #include "find/search.h"
 #include "res/resource.h"

@@ -73,9 +73,10 @@ EditorProcess::~EditorProcess()
     }
 }
 
-bool EditorProcess::Start(const std::string& args, const std::string& workDir)
+bool EditorProcess::Start(const std::string& args, const std::string& workDir,
+                          const std::string& exe)
 {
-    std::string cmd = "\"" + TekstorExePath() + "\"";
+    std::string cmd = "\"" + (exe.empty() ? TekstorExePath() : exe) + "\"";
     if (!args.empty())
         cmd += " " + args;
     std::vector<char> buf(cmd.begin(), cmd.end());

@@ -22,8 +22,10 @@ public:
     EditorProcess(const EditorProcess&) = delete;
     EditorProcess& operator=(const EditorProcess&) = delete;
 
-    // Starts the editor with the argument string and waits for its visible main window.
-    bool Start(const std::string& args = "", const std::string& workDir = "");
+    // Starts the editor (or the copy of it at exe) with the argument string
+    // and waits for its visible main window.
+    bool Start(const std::string& args = "", const std::string& workDir = "",
+               const std::string& exe = "");
     HWND Main() const { return m_hwndMain; }
     HWND Pane() const;
     DWORD Pid() const { return m_pi.dwProcessId; }
