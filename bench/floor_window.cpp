@@ -17,8 +17,6 @@ static const char* const s_names[4] = {"class", "window", "show", "idle"};
 static void WriteMarks(double msLibrary)
 {
     HANDLE hOut = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (GetFileType(hOut) != FILE_TYPE_PIPE)  // only the bench's pipe wants them
-        return;
     char text[256];
     int cch = 0;
     for (int i = 0; i < 4; ++i)

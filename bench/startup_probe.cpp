@@ -96,12 +96,15 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     if (GetModuleHandleA("shell32.dll"))
         Note("shell32");
     const DWORD tid = GetCurrentThreadId();
-    SetWindowsHookExA(WH_CBT, CbtProc, NULL, tid);
-    SetWindowsHookExA(WH_CALLWNDPROC, CallWndProc, NULL, tid);
-    SetWindowsHookExA(WH_CALLWNDPROCRET, CallWndRetProc, NULL, tid);
-
+    HHOOK hooks[3] = {SetWindowsHookExA(WH_CBT, CbtProc, NULL, tid),
+                      SetWindowsHookExA(WH_CALLWNDPROC, CallWndProc, NULL, tid),
+                      SetWindowsHookExA(WH_CALLWNDPROCRET, CallWndRetProc, NULL, tid)};
     HACCEL hAccel;
-    if (!StartInstance(hInstance, hPrevInstance, lpCmdLine, nCmdShow, &hAccel))
+    const BOOL bStarted = StartInstance(hInstance, hPrevInstance, lpCmdLine, nCmdShow, &hAccel);
+    // The window is built; what the hooks would see from now on is no start.
+    for (HHOOK hHook : hooks)
+        UnhookWindowsHookEx(hHook);
+    if (!bStarted)
         return 0;
     Note("loop");
     // The loop of tekstor.exe, one step at a time, so that the end of the
