@@ -2,8 +2,6 @@
 // It owns no state; each case hands the message to the module that owns it.
 #include "app/mainwnd.h"
 
-#include <shellapi.h>
-
 #include "app/state.h"
 #include "document/filecmd.h"
 #include "document/openargs.h"
@@ -20,8 +18,9 @@ static_assert(IDM_DATETIME_LONG - IDM_UNDO == 7, "editing commands are one run")
 
 static LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
+    // The window is already a drop target: CreateMainWindow gives it the
+    // style DragAcceptFiles would set, without loading the shell for it.
     g_hFont = CreatePaneFont();
-    DragAcceptFiles(hwnd, TRUE);
     // g_hwndMain is not set until CreateWindowExA returns; only hwnd is valid.
     if (!CreateEditPane(hwnd, WM_CREATE, wParam, lParam)) {
         PostQuitMessage(1);
@@ -34,7 +33,7 @@ static LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam)
 static void OnDestroy(HWND hwnd)
 {
     ReleaseMacro();
-    DragAcceptFiles(hwnd, FALSE);
+    SetWindowLongPtrA(hwnd, GWL_EXSTYLE, GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & ~WS_EX_ACCEPTFILES);
     DeleteObject(g_hFont);
     g_hFont = NULL;
     PostQuitMessage(1);

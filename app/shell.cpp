@@ -21,7 +21,10 @@ HWND CreateMainWindow(HINSTANCE hPrevInstance)
         if (!RegisterClassA(&wc))
             return NULL;
     }
-    g_hwndMain = CreateWindowExA(WS_EX_APPWINDOW | WS_EX_OVERLAPPEDWINDOW, kMainClassName,
+    // WS_EX_ACCEPTFILES makes it a drop target, all that DragAcceptFiles does,
+    // so the shell is loaded only when something is dropped.
+    g_hwndMain = CreateWindowExA(WS_EX_APPWINDOW | WS_EX_OVERLAPPEDWINDOW | WS_EX_ACCEPTFILES,
+                                 kMainClassName,
                                  "Tekstor", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
                                  CW_USEDEFAULT, CW_USEDEFAULT, NULL, NULL, g_hInstance, NULL);
     return g_hwndMain;

@@ -11,6 +11,7 @@
 
 #include <cwchar>
 
+#include "app/syslib.h"
 #include "document/ansipath.h"
 
 namespace {
@@ -51,8 +52,9 @@ BOOL GetDialogFolder(HWND hwndDialog, wchar_t* pszFolder)
     alignas(8) BYTE idl[4096];
     const LRESULT cb = SendMessageW(hwndDialog, CDM_GETFOLDERIDLIST, sizeof idl,
                                     reinterpret_cast<LPARAM>(idl));
-    return cb > 0 && cb <= static_cast<LRESULT>(sizeof idl) &&
-           SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(idl), pszFolder);
+    auto pfnGetPath = GetShellFunction<BOOL(WINAPI*)(PCIDLIST_ABSOLUTE, LPWSTR)>("SHGetPathFromIDListW");
+    return pfnGetPath && cb > 0 && cb <= static_cast<LRESULT>(sizeof idl) &&
+           pfnGetPath(reinterpret_cast<PCIDLIST_ABSOLUTE>(idl), pszFolder);
 }
 
 BOOL IsFullPath(const wchar_t* psz)

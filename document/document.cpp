@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include "app/state.h"
+#include "app/syslib.h"
 #include "document/ansipath.h"
 #include "edit/textbuffer.h"
 #include "res/resource.h"
@@ -30,8 +31,10 @@ static BOOL GetDisplayName(const char* pszPath, char* pszShown)
     wchar_t szPath[MAX_PATH];
     if (!MultiByteToWideChar(CP_ACP, 0, pszPath, -1, szPath, MAX_PATH))
         return FALSE;
+    auto pfnGetFileInfo =
+        GetShellFunction<DWORD_PTR(WINAPI*)(LPCWSTR, DWORD, SHFILEINFOW*, UINT, UINT)>("SHGetFileInfoW");
     SHFILEINFOW info = {};
-    return SHGetFileInfoW(szPath, 0, &info, sizeof info, SHGFI_DISPLAYNAME) &&
+    return pfnGetFileInfo && pfnGetFileInfo(szPath, 0, &info, sizeof info, SHGFI_DISPLAYNAME) &&
            info.szDisplayName[0] && ConvertNameExactly(info.szDisplayName, pszShown, MAX_PATH);
 }
 

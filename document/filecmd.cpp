@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "app/commdlg.h"
+#include "app/syslib.h"
 #include "app/state.h"
 #include "document/chosenname.h"
 #include "document/document.h"
@@ -61,8 +61,13 @@ BOOL FileNew(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
     LoadStringA(hInstance, IDS_UNTITLED, g_szFileName, 29);
     g_bUntitled = TRUE;
     UpdateTitle(hInstance, hwndMain, g_bRecording);
-    // Replacing the whole text also clears the modification flag.
-    SetWindowTextA(hwndEdit, NULL);
+    // Replacing the whole text also clears the modification flag and the undo
+    // buffer. An empty pane with neither already is what that would give, and
+    // replacing its text anyway would cost every start of the program a fresh
+    // layout and redraw of the pane and its scroll bars.
+    if (GetWindowTextLengthA(hwndEdit) != 0 || SendMessageA(hwndEdit, EM_GETMODIFY, 0, 0) ||
+        SendMessageA(hwndEdit, EM_CANUNDO, 0, 0))
+        SetWindowTextA(hwndEdit, NULL);
     return TRUE;
 }
 

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "app/state.h"
+#include "app/syslib.h"
 #include "document/ansipath.h"
 #include "document/argsplit.h"
 #include "document/document.h"
@@ -52,7 +53,10 @@ static void HandOnToNewCopy(HWND hwndMain, const wchar_t* pszRemainder)
     const DWORD cch = GetModuleFileNameW(NULL, szExe, MAX_PATH);
     if (cch == 0 || cch >= MAX_PATH)
         return;
-    ShellExecuteW(hwndMain, L"open", szExe, pszRemainder, NULL, SW_SHOWNORMAL);
+    auto pfnExecute = GetShellFunction<HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT)>(
+        "ShellExecuteW");
+    if (pfnExecute)
+        pfnExecute(hwndMain, L"open", szExe, pszRemainder, NULL, SW_SHOWNORMAL);
 }
 
 void OpenFromArguments(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit, LPWSTR pszArgs)
@@ -78,12 +82,19 @@ void OpenFromArguments(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit, LPWSTR
 void OnDropFiles(HWND, UINT, WPARAM wParam, LPARAM)
 {
     HDROP hDrop = reinterpret_cast<HDROP>(wParam);
+    auto pfnQueryFile = GetShellFunction<UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT)>("DragQueryFileW");
+    auto pfnFinish = GetShellFunction<void(WINAPI*)(HDROP)>("DragFinish");
     wchar_t szPath[DROP_BUFFER_SIZE];
     // A path too long for the buffer would arrive cut, and a cut path can name
     // another file; such a drop opens nothing. The wide path is the exact one.
-    const UINT cchPath = DragQueryFileW(hDrop, 0, NULL, 0);
+    const UINT cchPath = pfnQueryFile ? pfnQueryFile(hDrop, 0, NULL, 0) : 0;
     if (cchPath > 0 && cchPath < DROP_BUFFER_SIZE - 1 &&
-        DragQueryFileW(hDrop, 0, szPath, DROP_BUFFER_SIZE - 1) != 0)
+        pfnQueryFile(hDrop, 0, szPath, DROP_BUFFER_SIZE - 1) != 0)
         OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, szPath);
-    DragFinish(hDrop);
+    // The drop's memory is ours to free either way; without the shell, the
+    // way DragFinish frees it.
+    if (pfnFinish)
+        pfnFinish(hDrop);
+    else
+        GlobalFree(hDrop);
 }

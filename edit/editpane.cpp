@@ -133,7 +133,17 @@ void LayoutEditPane(HWND hwndParent, UINT, WPARAM, LPARAM)
     rc.top += 1;
     rc.right -= GetSystemMetrics(SM_CYVTHUMB) + 1;
     rc.bottom -= g_bWordWrap ? 1 : GetSystemMetrics(SM_CXHTHUMB) + 1;
-    SendMessageA(g_hwndEdit, EM_SETRECT, 0, reinterpret_cast<LPARAM>(&rc));
+    // The pane keeps the rectangle until it is resized or given a font, and
+    // either comes with a new rectangle here. Setting the same one again would
+    // lay out the text and redraw the scroll bars for nothing, which the first
+    // showing of the window would otherwise do once more than it must.
+    static HWND s_hwndLaidOut;
+    static RECT s_rcLaidOut;
+    if (g_hwndEdit != s_hwndLaidOut || !EqualRect(&rc, &s_rcLaidOut)) {
+        SendMessageA(g_hwndEdit, EM_SETRECT, 0, reinterpret_cast<LPARAM>(&rc));
+        s_hwndLaidOut = g_hwndEdit;
+        s_rcLaidOut = rc;
+    }
     UpdateWindow(g_hwndEdit);
 }
 

@@ -2,7 +2,7 @@
 
 #include <dlgs.h>
 
-#include "app/commdlg.h"
+#include "app/syslib.h"
 #include "app/state.h"
 #include "find/search.h"
 #include "res/resource.h"

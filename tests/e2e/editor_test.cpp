@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "res/resource.h"
+#include "support/files.h"
 #include "support/process.h"
 
 TEST(Editor, StartsTypesTogglesWrapAndExitsWithCodeOne)
@@ -99,5 +101,67 @@ TEST(Editor, ContextMenuOpensFromTheKeyboardAndTheMouse)
     SendChord({'W'});   // "Alles aus&wählen"
     ASSERT_TRUE(WaitUntil([&] { return SendMessageA(editor.Pane(), EM_GETSEL, 0, 0) == MAKELRESULT(0, 3); }));
     EXPECT_EQ(RemoteWindowText(editor.Pane()), "abc");
+    EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+}
+
+namespace {
+
+// Wine prefers its built-in copy of a system library to a file of the same
+// name, where Windows takes the file. Wine's per-program setting makes it take
+// the file too, for the program of this name only (Windows reads no such key).
+class PreferLibraryFiles {
+public:
+    explicit PreferLibraryFiles(const std::string& exeName)
+        : m_key("Software\\Wine\\AppDefaults\\" + exeName)
+    {
+        HKEY hKey;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, (m_key + "\\DllOverrides").c_str(), 0, NULL, 0,
+                            KEY_SET_VALUE, NULL, &hKey, NULL) == ERROR_SUCCESS) {
+            static const char kOrder[] = "native,builtin";
+            for (const char* name : {"shell32", "comdlg32"})
+                RegSetValueExA(hKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(kOrder), sizeof kOrder);
+            RegCloseKey(hKey);
+        }
+    }
+    ~PreferLibraryFiles()
+    {
+        RegDeleteKeyA(HKEY_CURRENT_USER, (m_key + "\\DllOverrides").c_str());
+        RegDeleteKeyA(HKEY_CURRENT_USER, m_key.c_str());
+    }
+private:
+    std::string m_key;
+};
+
+}  // namespace
+
+// A library of the system's name beside the exe (in a downloads folder, say)
+// must never be loaded: the shell's and the common dialogs' libraries come
+// from the system folder, also when they are first needed late in a run.
+TEST(Editor, LibrariesBesideTheExeAreNotLoadedInsteadOfTheSystems)
+{
+    TempDir dir;
+    const std::string exe = dir / "tekstor-geladen.exe";
+    ASSERT_TRUE(CopyFileA(TekstorExePath().c_str(), exe.c_str(), FALSE));
+    for (const char* name : {"shell32.dll", "comdlg32.dll"})
+        ASSERT_TRUE(CopyFileA((TestExeDir() + "\\planted_library.dll").c_str(), (dir / name).c_str(), FALSE));
+    WriteBytes(dir / "brief.txt", "Brief");
+    PreferLibraryFiles prefer("tekstor-geladen.exe");
+
+    EditorProcess editor;
+    ASSERT_TRUE(editor.Start("brief.txt", dir.Path(), exe));
+    // The caption's name of the file is the shell's.
+    ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(editor.Pane()) == "Brief"; }));
+    EXPECT_EQ(RemoteWindowText(editor.Main()),
+              "Tekstor - " + DirectoryPart(ShortPath(dir / "brief.txt")) + ShellDisplayName(dir / "brief.txt"));
+
+    // The Find dialog is one of the common dialogs.
+    PostMessageA(editor.Main(), WM_COMMAND, IDM_FIND, 0);
+    HWND hwndFind = NULL;
+    EXPECT_TRUE(WaitUntil([&] { return (hwndFind = FindProcessDialog(editor.Pid())) != NULL; }));
+    if (hwndFind)
+        PostMessageA(hwndFind, WM_COMMAND, IDCANCEL, 0);
+
+    EXPECT_EQ(ReadBytes(dir / "shell32.dll.loaded"), "<missing>");
+    EXPECT_EQ(ReadBytes(dir / "comdlg32.dll.loaded"), "<missing>");
     EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
 }

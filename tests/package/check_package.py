@@ -20,6 +20,50 @@ def pe_timestamp(data):
     return struct.unpack_from('<I', data, pe + 8)[0]
 
 
+def pe_imports(data):
+    """The names of the libraries in the import and the delay-import
+    directories of a PE file."""
+    pe = struct.unpack_from('<I', data, 0x3C)[0]
+    assert data[pe:pe + 4] == b'PE\0\0'
+    sections, optional_size = struct.unpack_from('<H12xH', data, pe + 6)
+    optional = pe + 24
+    magic = struct.unpack_from('<H', data, optional)[0]
+    directories = optional + (96 if magic == 0x10B else 112)
+    table = optional + optional_size
+    spans = [struct.unpack_from('<8xII4xI', data, table + 40 * i) for i in range(sections)]
+
+    def offset(rva):
+        for size, address, raw in spans:
+            if address <= rva < address + max(size, 1):
+                return rva - address + raw
+        raise ValueError('RVA %#x is in no section' % rva)
+
+    def name_at(rva):
+        start = offset(rva)
+        return data[start:data.index(b'\0', start)].decode('ascii')
+
+    names = {}
+    for kind, index, entry_size, name_field in (('import', 1, 20, 12), ('delay', 13, 32, 4)):
+        rva = struct.unpack_from('<I', data, directories + 8 * index)[0]
+        names[kind] = []
+        while rva:
+            name_rva = struct.unpack_from('<I', data, offset(rva) + name_field)[0]
+            if not name_rva:
+                break
+            names[kind].append(name_at(name_rva))
+            rva += entry_size
+    return names
+
+
+# The libraries every start needs, each one that the system only ever loads
+# from its own folder (its KnownDLLs), so that no file of the same name beside
+# the exe can stand in for it (advapi32, which a save asks for the file's owner,
+# is one, and user32 loads it anyway). Any other library (the shell's, the
+# common dialogs') the program loads itself from the system folder when first
+# needed.
+KNOWN_SYSTEM_LIBRARIES = {'kernel32.dll', 'user32.dll', 'gdi32.dll', 'advapi32.dll', 'msvcrt.dll'}
+
+
 def windows_path(path):
     return 'Z:' + os.path.abspath(path).replace('/', '\\')
 
@@ -58,6 +102,15 @@ class PackageTest(unittest.TestCase):
                            check=True, stdout=subprocess.DEVNULL)
             with open(again, 'rb') as a, open(ARGS.zip, 'rb') as b:
                 self.assertEqual(a.read(), b.read())
+
+    def test_the_exe_imports_only_libraries_the_system_loads_from_its_own_folder(self):
+        with open(ARGS.exe, 'rb') as f:
+            imports = pe_imports(f.read())
+        self.assertTrue(imports['import'])
+        names = {name.lower() for name in imports['import']}
+        self.assertLessEqual(names, KNOWN_SYSTEM_LIBRARIES)
+        # A delayed import would be looked for beside the exe first.
+        self.assertEqual(imports['delay'], [])
 
     def test_the_unpacked_exe_starts_types_and_exits(self):
         tmp = tempfile.mkdtemp()

@@ -75,14 +75,16 @@ EditorProcess::~EditorProcess()
     }
 }
 
-bool EditorProcess::Start(const std::string& args, const std::string& workDir)
+bool EditorProcess::Start(const std::string& args, const std::string& workDir,
+                          const std::string& exe)
 {
-    return Start(Wide(args), workDir);
+    return Start(Wide(args), workDir, exe);
 }
 
-bool EditorProcess::Start(const std::wstring& args, const std::string& workDir)
+bool EditorProcess::Start(const std::wstring& args, const std::string& workDir,
+                          const std::string& exe)
 {
-    std::wstring cmd = L"\"" + Wide(TekstorExePath()) + L"\"";
+    std::wstring cmd = L"\"" + Wide(exe.empty() ? TekstorExePath() : exe) + L"\"";
     if (!args.empty())
         cmd += L" " + args;
     std::vector<wchar_t> buf(cmd.begin(), cmd.end());

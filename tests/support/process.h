@@ -22,11 +22,14 @@ public:
     EditorProcess(const EditorProcess&) = delete;
     EditorProcess& operator=(const EditorProcess&) = delete;
 
-    // Starts the editor with the argument string and waits for its visible main window.
-    bool Start(const std::string& args = "", const std::string& workDir = "");
+    // Starts the editor (or the copy of it at exe) with the argument string
+    // and waits for its visible main window.
+    bool Start(const std::string& args = "", const std::string& workDir = "",
+               const std::string& exe = "");
     // The same with a wide argument string, as the shell passes names that
     // the ANSI code page cannot hold.
-    bool Start(const std::wstring& args, const std::string& workDir = "");
+    bool Start(const std::wstring& args, const std::string& workDir = "",
+               const std::string& exe = "");
     HWND Main() const { return m_hwndMain; }
     HWND Pane() const;
     DWORD Pid() const { return m_pi.dwProcessId; }

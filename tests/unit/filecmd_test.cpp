@@ -74,6 +74,17 @@ TEST_F(FileCommandTest, NewOnAModifiedDocumentAsksAndEachAnswerActs)
     EXPECT_FALSE(Modified());
     EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - Unbenannt");
     EXPECT_TRUE(g_bUntitled);
+
+    // A pane emptied by hand is still a modified one, and New ends that too.
+    Type("Entwurf");
+    SendMessageA(g_hwndEdit, EM_SETSEL, 0, -1);
+    SendMessageA(g_hwndEdit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(""));
+    {
+        DialogScript script({Answer(IDNO)});
+        Command(IDM_NEW);
+        EXPECT_EQ(script.Done(), 1u);
+    }
+    EXPECT_FALSE(Modified());
 }
 
 TEST_F(FileCommandTest, YesOnAnUntitledDocumentSavesThroughSaveAs)

@@ -15,7 +15,9 @@ TEST_F(ShellTest, StartShowsTheMainWindowWithAnEmptyFocusedPane)
     EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - Unbenannt");
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(g_hwndMain, GWL_STYLE)) & ~WS_CLIPSIBLINGS,
               static_cast<DWORD>(WS_OVERLAPPEDWINDOW | WS_VISIBLE));
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(g_hwndMain, GWL_EXSTYLE)) & 0x40300u, 0x40300u);
+    // 0x40300, and a drop target.
+    const DWORD dwExStyle = 0x40300u | WS_EX_ACCEPTFILES;
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(g_hwndMain, GWL_EXSTYLE)) & dwExStyle, dwExStyle);
     EXPECT_EQ(GetMenu(g_hwndMain), nullptr);
     EXPECT_EQ(reinterpret_cast<HICON>(GetClassLongPtrA(g_hwndMain, GCLP_HICON)),
               LoadIconA(g_hInstance, MAKEINTRESOURCEA(IDI_MAIN)));
