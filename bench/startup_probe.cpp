@@ -89,7 +89,7 @@ void WriteMarks()
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow)
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR, int nCmdShow)
 {
     Note("class");
     // Whether the shell library came in with the program's imports.
@@ -100,7 +100,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
                       SetWindowsHookExA(WH_CALLWNDPROC, CallWndProc, NULL, tid),
                       SetWindowsHookExA(WH_CALLWNDPROCRET, CallWndRetProc, NULL, tid)};
     HACCEL hAccel;
-    const BOOL bStarted = StartInstance(hInstance, hPrevInstance, lpCmdLine, nCmdShow, &hAccel);
+    const BOOL bStarted = StartInstance(hInstance, hPrevInstance, GetArgumentString(), nCmdShow, &hAccel);
     // The window is built; what the hooks would see from now on is no start.
     for (HHOOK hHook : hooks)
         UnhookWindowsHookEx(hHook);
