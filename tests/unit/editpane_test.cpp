@@ -48,6 +48,31 @@ std::string SampleText(size_t size)
     return text;
 }
 
+// The pane covers the client area, and its formatting rectangle keeps clear
+// of the scroll bars.
+void ExpectPaneFillsTheClientArea()
+{
+    RECT client, pane, format;
+    GetClientRect(g_hwndMain, &client);
+    GetWindowRect(g_hwndEdit, &pane);
+    MapWindowPoints(NULL, g_hwndMain, reinterpret_cast<POINT*>(&pane), 2);
+    EXPECT_EQ(pane.left, 0);
+    EXPECT_EQ(pane.top, 0);
+    EXPECT_EQ(pane.right, client.right);
+    EXPECT_EQ(pane.bottom, client.bottom);
+
+    // The control reports the rectangle with its own margins inside it.
+    SendMessageA(g_hwndEdit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+    const LRESULT margins = SendMessageA(g_hwndEdit, EM_GETMARGINS, 0, 0);
+    EXPECT_EQ(format.left, 1 + LOWORD(margins));
+    EXPECT_EQ(format.top, 1);
+    EXPECT_EQ(format.right, client.right - GetSystemMetrics(SM_CYVTHUMB) - 1 - HIWORD(margins));
+    // The control trims the bottom to whole lines; it may only shrink.
+    const LONG bottom = client.bottom - 1 - (g_bWordWrap ? 0 : GetSystemMetrics(SM_CXHTHUMB));
+    EXPECT_LE(format.bottom, bottom);
+    EXPECT_GT(format.bottom, bottom - 20);
+}
+
 }  // namespace
 
 TEST_F(EditPaneTest, UsesTheFixedsysFontAtNineUnits)
@@ -69,29 +94,13 @@ TEST_F(EditPaneTest, FillsTheClientAreaAndFollowsItsSize)
         SetWindowPos(g_hwndMain, NULL, 0, 0, 420 + 100 * round, 300 + 50 * round,
                      SWP_NOZORDER | SWP_NOMOVE);
         Pump();
-        RECT client, pane, format;
-        GetClientRect(g_hwndMain, &client);
-        GetWindowRect(g_hwndEdit, &pane);
-        MapWindowPoints(NULL, g_hwndMain, reinterpret_cast<POINT*>(&pane), 2);
-        EXPECT_EQ(pane.left, 0);
-        EXPECT_EQ(pane.top, 0);
-        EXPECT_EQ(pane.right, client.right);
-        EXPECT_EQ(pane.bottom, client.bottom);
-
-        // The control reports the rectangle with its own margins inside it.
-        SendMessageA(g_hwndEdit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
-        const LRESULT margins = SendMessageA(g_hwndEdit, EM_GETMARGINS, 0, 0);
-        EXPECT_EQ(format.left, 1 + LOWORD(margins));
-        EXPECT_EQ(format.top, 1);
-        EXPECT_EQ(format.right, client.right - GetSystemMetrics(SM_CYVTHUMB) - 1 - HIWORD(margins));
-        // The control trims the bottom to whole lines; it may only shrink.
-        const LONG bottom = client.bottom - 1 - (g_bWordWrap ? 0 : GetSystemMetrics(SM_CXHTHUMB));
-        EXPECT_LE(format.bottom, bottom);
-        EXPECT_GT(format.bottom, bottom - 20);
+        ExpectPaneFillsTheClientArea();
         Command(IDM_WORDWRAP);
     }
 }
 
+// A minimized window has no client area; the restored one must get its whole
+// layout back, the formatting rectangle included.
 TEST_F(EditPaneTest, SurvivesMinimizeAndRestore)
 {
     SetPaneText("kept");
@@ -99,11 +108,10 @@ TEST_F(EditPaneTest, SurvivesMinimizeAndRestore)
     Pump();
     ShowWindow(g_hwndMain, SW_RESTORE);
     Pump();
-    RECT client, pane;
+    RECT client;
     GetClientRect(g_hwndMain, &client);
-    GetClientRect(g_hwndEdit, &pane);
-    EXPECT_GT(client.right, 0);
-    EXPECT_EQ(pane.right > 0, true);
+    ASSERT_GT(client.right, 0);
+    ExpectPaneFillsTheClientArea();
     EXPECT_EQ(PaneText(), "kept");
 }
 
