@@ -4,6 +4,7 @@
 
 #include "edit/editcmd.h"
 #include "edit/editpane.h"
+#include "edit/textbuffer.h"
 #include "res/resource.h"
 
 using EditPaneTest = EditorTest;
@@ -71,6 +72,29 @@ void ExpectPaneFillsTheClientArea()
     const LONG bottom = client.bottom - 1 - (g_bWordWrap ? 0 : GetSystemMetrics(SM_CXHTHUMB));
     EXPECT_LE(format.bottom, bottom);
     EXPECT_GT(format.bottom, bottom - 20);
+}
+
+// A new pane that keeps only half of any text it is given.
+WNDPROC g_pfnHalfEdit;
+
+LRESULT CALLBACK HalfTextProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (uMsg == WM_SETTEXT && lParam) {
+        std::string half(reinterpret_cast<const char*>(lParam));
+        half.resize(half.size() / 2);
+        return CallWindowProcA(g_pfnHalfEdit, hwnd, uMsg, wParam, reinterpret_cast<LPARAM>(half.c_str()));
+    }
+    return CallWindowProcA(g_pfnHalfEdit, hwnd, uMsg, wParam, lParam);
+}
+
+LRESULT CALLBACK HalveNewPanesProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    char cls[16] = "";
+    if (code == HCBT_CREATEWND && GetClassNameA(reinterpret_cast<HWND>(wParam), cls, sizeof cls) &&
+        lstrcmpiA(cls, "Edit") == 0)
+        g_pfnHalfEdit = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+            reinterpret_cast<HWND>(wParam), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HalfTextProc)));
+    return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
 }  // namespace
@@ -211,11 +235,37 @@ TEST_F(EditPaneTest, AFailedRecreationKeepsTheOldPaneAndItsState)
     EXPECT_NE(SendMessageA(g_hwndEdit, EM_GETMODIFY, 0, 0), 0);
     EXPECT_EQ(GetWindowLongPtrA(g_hwndEdit, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(EditSubclassProc));
 
+    // A new pane that takes only part of the text is not swapped in either.
+    HHOOK hHook = SetWindowsHookExA(WH_CBT, HalveNewPanesProc, NULL, GetCurrentThreadId());
+    Command(IDM_WORDWRAP);
+    UnhookWindowsHookEx(hHook);
+    EXPECT_EQ(g_hwndEdit, hwndOld);
+    EXPECT_EQ(PaneText(), text);
+
     // Once creation works again, the toggle goes through as usual.
     Command(IDM_WORDWRAP);
     EXPECT_TRUE(g_bWordWrap);
     EXPECT_TRUE(WordWrapChecked());
     EXPECT_EQ(PaneText(), text);
+}
+
+// The copies the commands work on: the whole text with its NUL, or an empty
+// zero-filled block of a preset size plus one.
+TEST_F(EditPaneTest, TextCopiesHoldTheTextAndItsEnd)
+{
+    SetPaneText("abc");
+    TextBuffer copy = {};
+    ASSERT_TRUE(GetEditText(g_hwndEdit, &copy));
+    EXPECT_STREQ(copy.pszText, "abc");
+    EXPECT_EQ(copy.cchText, 3u);
+    EXPECT_GE(GlobalSize(copy.pszText), 4u);
+    FreeEditText(&copy);
+    TextBuffer block = {NULL, 100};
+    ASSERT_TRUE(GetEditText(NULL, &block));
+    EXPECT_GE(GlobalSize(block.pszText), 101u);
+    EXPECT_EQ(std::string(block.pszText, 101), std::string(101, '\0'));
+    FreeEditText(&block);
+    EXPECT_EQ(block.pszText, nullptr);
 }
 
 TEST_F(EditPaneTest, ALargeDocumentCrossesAToggleByteForByte)
