@@ -40,8 +40,9 @@ TEST(ShellStart, TheArgumentStringIsTheFirstPostedMessage)
     EXPECT_EQ(g_uFindReplaceMsg, RegisterWindowMessageA("commdlg_FindReplace"));
     // The whole queue, in order: only the pane's own work (its caret scroll,
     // posted while it is built) may come before the argument string.
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE) && msg.hwnd != g_hwndMain)
+    // Bounded: a pane's paint message stays in the queue until it is painted.
+    MSG msg = {};
+    for (int i = 0; i < 20 && PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE) && msg.hwnd != g_hwndMain; ++i)
         EXPECT_EQ(msg.hwnd, g_hwndEdit) << msg.message;
     EXPECT_EQ(msg.hwnd, g_hwndMain);
     EXPECT_EQ(msg.message, static_cast<UINT>(WMU_OPENARGS));
