@@ -3,6 +3,7 @@
 // on, opens no other file, and ends normally), and saves that cannot be done
 // (the text stays, modified, and the file keeps its old content).
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdlib>
 #include <vector>
@@ -21,18 +22,36 @@ std::string PaneOf(HWND hwndMain)
     return RemoteWindowText(FindWindowExA(hwndMain, NULL, "Edit", NULL));
 }
 
+// Copies of the editor that process pid started: the shell starts them as its
+// children, and a child is listed as soon as it exists, before any window.
+int CopiesStartedBy(DWORD pid)
+{
+    HANDLE hSnap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int n = 0;
+    for (BOOL b = Process32First(hSnap, &entry); b; b = Process32Next(hSnap, &entry))
+        n += entry.th32ParentProcessID == pid && lstrcmpiA(entry.szExeFile, "tekstor.exe") == 0;
+    CloseHandle(hSnap);
+    return n;
+}
+
 // Starts the editor with args in dir and checks that it comes up untitled,
 // starts no further copy, and then closes with the normal exit code.
 void ExpectUntitledStart(const std::string& args, const std::string& dir)
 {
     SCOPED_TRACE(args.size() > 120 ? args.substr(0, 120) + "..." : args);
-    NewEditorWindows copies;
+    NewEditorWindows copies;  // closes any copy that was started after all
     EditorProcess editor;
     ASSERT_TRUE(editor.Start(args, dir));
     ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(editor.Main()) == "Tekstor - Unbenannt"; }))
         << RemoteWindowText(editor.Main());
+    // The caption is set before the names are tried; a sent message is only
+    // taken once the argument string has been dealt with, copies started and all.
+    DWORD_PTR dwResult = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(editor.Main(), WM_NULL, 0, 0, SMTO_NORMAL, 10000, &dwResult));
     EXPECT_EQ(PaneOf(editor.Main()), "");
-    EXPECT_TRUE(copies.Now(editor.Pid()).empty());
+    EXPECT_EQ(CopiesStartedBy(editor.Pid()), 0);
     EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
 }
 
@@ -123,11 +142,14 @@ TEST(StartFaults, ANameOutsideTheCodePageOpensItsOwnFile)
     EXPECT_EQ(ReadBytes(dir / "xmega.txt"), "falsch");
 }
 
-// A document of 100 MB is loaded whole and closes without a prompt.
-TEST(StartFaults, AHundredMegabyteFileIsLoadedWhole)
+// A document of 20 MB (beyond any 16- or 24-bit count, hundreds of times the
+// control's own limit) is loaded whole and closes without a prompt. Bigger
+// files take the same path; under Wine the control takes about a second per MB,
+// and the test must end well within ctest's limit of 120 seconds.
+TEST(StartFaults, ALargeFileIsLoadedWhole)
 {
     TempDir dir;
-    const DWORD cbFile = 100u * 1024 * 1024;
+    const DWORD cbFile = 20u * 1024 * 1024;
     {
         std::string line = "Zeile mit etwas Text, damit die Datei nicht nur aus einem Zeichen besteht\r\n";
         std::string block;
@@ -150,7 +172,7 @@ TEST(StartFaults, AHundredMegabyteFileIsLoadedWhole)
         DWORD_PTR cch = 0;
         return SendMessageTimeoutA(pane, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 1000, &cch) &&
                cch == cbFile;
-    }, 240000));
+    }, 90000));
     EXPECT_NE(RemoteWindowText(editor.Main()).find("gross.txt"), std::string::npos);
     EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
     EXPECT_EQ(ReadBytes(dir / "gross.txt").size(), cbFile);

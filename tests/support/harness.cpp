@@ -2,7 +2,7 @@
 
 #include "app/shell.h"
 
-bool PumpMessages(HACCEL hAccel, int* pnQuitCode)
+bool PumpMessages(HACCEL hAccel, int* pnQuitCode, int* pnChars)
 {
     MSG msg;
     while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
@@ -11,6 +11,8 @@ bool PumpMessages(HACCEL hAccel, int* pnQuitCode)
                 *pnQuitCode = static_cast<int>(msg.wParam);
             return false;
         }
+        if (pnChars && (msg.message == WM_CHAR || msg.message == WM_SYSCHAR))
+            ++*pnChars;
         HandleLoopMessage(&msg, hAccel);
     }
     return true;
@@ -38,7 +40,7 @@ std::string WindowText(HWND hwnd)
     return text;
 }
 
-void PressKey(UINT vk, bool bCtrl, bool bShift, HACCEL hAccel)
+int PressKey(UINT vk, bool bCtrl, bool bShift, HACCEL hAccel)
 {
     BYTE state[256];
     GetKeyboardState(state);
@@ -49,10 +51,12 @@ void PressKey(UINT vk, bool bCtrl, bool bShift, HACCEL hAccel)
     const UINT scan = MapVirtualKeyA(vk, 0);
     PostMessageA(hwnd, WM_KEYDOWN, vk, 1 | (scan << 16));
     PostMessageA(hwnd, WM_KEYUP, vk, 1 | (scan << 16) | 0xC0000000u);
-    PumpMessages(hAccel);
+    int nChars = 0;
+    PumpMessages(hAccel, nullptr, &nChars);
     state[VK_CONTROL] = 0;
     state[VK_SHIFT] = 0;
     SetKeyboardState(state);
+    return nChars;
 }
 
 static std::string g_blockedClass;

@@ -13,8 +13,9 @@
 #include "app/state.h"
 
 // Runs every message that is waiting through the program's own loop step.
-// Returns false once WM_QUIT was seen; its code goes to *pnQuitCode.
-bool PumpMessages(HACCEL hAccel = NULL, int* pnQuitCode = nullptr);
+// Returns false once WM_QUIT was seen; its code goes to *pnQuitCode. The
+// character messages that passed are added to *pnChars.
+bool PumpMessages(HACCEL hAccel = NULL, int* pnQuitCode = nullptr, int* pnChars = nullptr);
 
 // Pumps until pred() holds or timeoutMs ran out; returns pred()'s last value.
 bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 5000, HACCEL hAccel = NULL);
@@ -23,7 +24,8 @@ std::string WindowText(HWND hwnd);
 
 // Presses a key through the loop as the keyboard would: with the modifier
 // state set for the thread, a WM_KEYDOWN/WM_KEYUP pair posted to the focus.
-void PressKey(UINT vk, bool bCtrl, bool bShift, HACCEL hAccel);
+// Returns how many character messages the loop made of it.
+int PressKey(UINT vk, bool bCtrl, bool bShift, HACCEL hAccel);
 
 // Makes CreateWindowEx fail for windows of one class on this thread while it
 // lives (a CBT hook that vetoes the creation).

@@ -56,9 +56,9 @@ static BOOL CALLBACK FindProc(HWND hwnd, LPARAM lParam)
     return TRUE;
 }
 
-HWND FindProcessWindow(DWORD pid, const char* pszClass)
+HWND FindProcessWindow(DWORD pid, const char* pszClass, bool bUsable)
 {
-    FindData data = {pid, pszClass, NULL, false};
+    FindData data = {pid, pszClass, NULL, bUsable};
     EnumWindows(FindProc, reinterpret_cast<LPARAM>(&data));
     return data.hwnd;
 }
@@ -183,9 +183,7 @@ bool BringToFront(HWND hwnd)
 // A dialog that can take an answer: shown and not disabled by one above it.
 HWND FindProcessDialog(DWORD pid)
 {
-    FindData data = {pid, "#32770", NULL, true};
-    EnumWindows(FindProc, reinterpret_cast<LPARAM>(&data));
-    return data.hwnd;
+    return FindProcessWindow(pid, "#32770", true);
 }
 
 static BOOL CALLBACK CollectEditorsProc(HWND hwnd, LPARAM lParam)

@@ -44,7 +44,9 @@ private:
     HWND m_hwndMain = NULL;
 };
 
-HWND FindProcessWindow(DWORD pid, const char* pszClass);
+// The first window of class pszClass that process pid owns; with bUsable,
+// only one that is shown and enabled.
+HWND FindProcessWindow(DWORD pid, const char* pszClass, bool bUsable = false);
 
 std::string RemoteWindowText(HWND hwnd);
 DWORD RemoteStyle(HWND hwnd);
@@ -55,8 +57,6 @@ void SendKey(WORD vk, bool bDown, ULONG_PTR extra = 0);
 void SendChord(std::initializer_list<WORD> keys, ULONG_PTR extra = 0);
 void TypeText(const std::string& text);
 bool BringToFront(HWND hwnd);
-
-#endif
 
 // The visible dialog (message box or file dialog) that process pid shows
 // now and that is not disabled behind another one; NULL when there is none.
@@ -75,3 +75,5 @@ public:
 private:
     std::vector<HWND> m_before;
 };
+
+#endif

@@ -5,6 +5,7 @@
 
 #include "edit/editcmd.h"
 #include "res/resource.h"
+#include "support/process.h"
 
 using EditCommandTest = EditorTest;
 
@@ -49,18 +50,22 @@ struct MenuSeen {
 };
 MenuSeen g_seen;
 
+DWORD g_dwMenuAsked;
+
 // The popup runs a modal loop; a thread timer fires inside it, records what
-// is on screen and closes the menu again.
+// is on screen and closes the menu again, or gives up after a few seconds.
 void CALLBACK WatchMenuProc(HWND, UINT, UINT_PTR idTimer, DWORD)
 {
-    HWND hwndMenu = FindWindowA("#32768", NULL);
-    if (!hwndMenu || !IsWindowVisible(hwndMenu))
+    HWND hwndMenu = FindProcessWindow(GetCurrentProcessId(), "#32768", true);
+    if (!hwndMenu && GetTickCount() - g_dwMenuAsked < 5000)
         return;
-    g_seen.bShown = true;
-    GetWindowRect(hwndMenu, &g_seen.rc);
-    g_seen.bCutGrayed = Grayed(IDM_CUT);
-    g_seen.bPasteGrayed = Grayed(IDM_PASTE);
-    g_seen.bUndoGrayed = Grayed(IDM_UNDO);
+    if (hwndMenu) {
+        g_seen.bShown = true;
+        GetWindowRect(hwndMenu, &g_seen.rc);
+        g_seen.bCutGrayed = Grayed(IDM_CUT);
+        g_seen.bPasteGrayed = Grayed(IDM_PASTE);
+        g_seen.bUndoGrayed = Grayed(IDM_UNDO);
+    }
     KillTimer(NULL, idTimer);
     EndMenu();
 }
@@ -68,6 +73,7 @@ void CALLBACK WatchMenuProc(HWND, UINT, UINT_PTR idTimer, DWORD)
 MenuSeen OpenContextMenu(LPARAM lParam)
 {
     g_seen = MenuSeen();
+    g_dwMenuAsked = GetTickCount();
     UINT_PTR id = SetTimer(NULL, 0, 20, WatchMenuProc);
     SendMessageA(g_hwndEdit, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(g_hwndEdit), lParam);
     KillTimer(NULL, id);

@@ -4,6 +4,7 @@
 
 #include "edit/editcmd.h"
 #include "edit/editpane.h"
+#include "edit/textbuffer.h"
 #include "res/resource.h"
 
 using EditPaneTest = EditorTest;
@@ -48,6 +49,54 @@ std::string SampleText(size_t size)
     return text;
 }
 
+// The pane covers the client area, and its formatting rectangle keeps clear
+// of the scroll bars.
+void ExpectPaneFillsTheClientArea()
+{
+    RECT client, pane, format;
+    GetClientRect(g_hwndMain, &client);
+    GetWindowRect(g_hwndEdit, &pane);
+    MapWindowPoints(NULL, g_hwndMain, reinterpret_cast<POINT*>(&pane), 2);
+    EXPECT_EQ(pane.left, 0);
+    EXPECT_EQ(pane.top, 0);
+    EXPECT_EQ(pane.right, client.right);
+    EXPECT_EQ(pane.bottom, client.bottom);
+
+    // The control reports the rectangle with its own margins inside it.
+    SendMessageA(g_hwndEdit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
+    const LRESULT margins = SendMessageA(g_hwndEdit, EM_GETMARGINS, 0, 0);
+    EXPECT_EQ(format.left, 1 + LOWORD(margins));
+    EXPECT_EQ(format.top, 1);
+    EXPECT_EQ(format.right, client.right - GetSystemMetrics(SM_CYVTHUMB) - 1 - HIWORD(margins));
+    // The control trims the bottom to whole lines; it may only shrink.
+    const LONG bottom = client.bottom - 1 - (g_bWordWrap ? 0 : GetSystemMetrics(SM_CXHTHUMB));
+    EXPECT_LE(format.bottom, bottom);
+    EXPECT_GT(format.bottom, bottom - 20);
+}
+
+// A new pane that keeps only half of any text it is given.
+WNDPROC g_pfnHalfEdit;
+
+LRESULT CALLBACK HalfTextProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (uMsg == WM_SETTEXT && lParam) {
+        std::string half(reinterpret_cast<const char*>(lParam));
+        half.resize(half.size() / 2);
+        return CallWindowProcA(g_pfnHalfEdit, hwnd, uMsg, wParam, reinterpret_cast<LPARAM>(half.c_str()));
+    }
+    return CallWindowProcA(g_pfnHalfEdit, hwnd, uMsg, wParam, lParam);
+}
+
+LRESULT CALLBACK HalveNewPanesProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    char cls[16] = "";
+    if (code == HCBT_CREATEWND && GetClassNameA(reinterpret_cast<HWND>(wParam), cls, sizeof cls) &&
+        lstrcmpiA(cls, "Edit") == 0)
+        g_pfnHalfEdit = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+            reinterpret_cast<HWND>(wParam), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HalfTextProc)));
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
 }  // namespace
 
 TEST_F(EditPaneTest, UsesTheFixedsysFontAtNineUnits)
@@ -69,29 +118,13 @@ TEST_F(EditPaneTest, FillsTheClientAreaAndFollowsItsSize)
         SetWindowPos(g_hwndMain, NULL, 0, 0, 420 + 100 * round, 300 + 50 * round,
                      SWP_NOZORDER | SWP_NOMOVE);
         Pump();
-        RECT client, pane, format;
-        GetClientRect(g_hwndMain, &client);
-        GetWindowRect(g_hwndEdit, &pane);
-        MapWindowPoints(NULL, g_hwndMain, reinterpret_cast<POINT*>(&pane), 2);
-        EXPECT_EQ(pane.left, 0);
-        EXPECT_EQ(pane.top, 0);
-        EXPECT_EQ(pane.right, client.right);
-        EXPECT_EQ(pane.bottom, client.bottom);
-
-        // The control reports the rectangle with its own margins inside it.
-        SendMessageA(g_hwndEdit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
-        const LRESULT margins = SendMessageA(g_hwndEdit, EM_GETMARGINS, 0, 0);
-        EXPECT_EQ(format.left, 1 + LOWORD(margins));
-        EXPECT_EQ(format.top, 1);
-        EXPECT_EQ(format.right, client.right - GetSystemMetrics(SM_CYVTHUMB) - 1 - HIWORD(margins));
-        // The control trims the bottom to whole lines; it may only shrink.
-        const LONG bottom = client.bottom - 1 - (g_bWordWrap ? 0 : GetSystemMetrics(SM_CXHTHUMB));
-        EXPECT_LE(format.bottom, bottom);
-        EXPECT_GT(format.bottom, bottom - 20);
+        ExpectPaneFillsTheClientArea();
         Command(IDM_WORDWRAP);
     }
 }
 
+// A minimized window has no client area; the restored one must get its whole
+// layout back, the formatting rectangle included.
 TEST_F(EditPaneTest, SurvivesMinimizeAndRestore)
 {
     SetPaneText("kept");
@@ -99,11 +132,10 @@ TEST_F(EditPaneTest, SurvivesMinimizeAndRestore)
     Pump();
     ShowWindow(g_hwndMain, SW_RESTORE);
     Pump();
-    RECT client, pane;
+    RECT client;
     GetClientRect(g_hwndMain, &client);
-    GetClientRect(g_hwndEdit, &pane);
-    EXPECT_GT(client.right, 0);
-    EXPECT_EQ(pane.right > 0, true);
+    ASSERT_GT(client.right, 0);
+    ExpectPaneFillsTheClientArea();
     EXPECT_EQ(PaneText(), "kept");
 }
 
@@ -203,11 +235,37 @@ TEST_F(EditPaneTest, AFailedRecreationKeepsTheOldPaneAndItsState)
     EXPECT_NE(SendMessageA(g_hwndEdit, EM_GETMODIFY, 0, 0), 0);
     EXPECT_EQ(GetWindowLongPtrA(g_hwndEdit, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(EditSubclassProc));
 
+    // A new pane that takes only part of the text is not swapped in either.
+    HHOOK hHook = SetWindowsHookExA(WH_CBT, HalveNewPanesProc, NULL, GetCurrentThreadId());
+    Command(IDM_WORDWRAP);
+    UnhookWindowsHookEx(hHook);
+    EXPECT_EQ(g_hwndEdit, hwndOld);
+    EXPECT_EQ(PaneText(), text);
+
     // Once creation works again, the toggle goes through as usual.
     Command(IDM_WORDWRAP);
     EXPECT_TRUE(g_bWordWrap);
     EXPECT_TRUE(WordWrapChecked());
     EXPECT_EQ(PaneText(), text);
+}
+
+// The copies the commands work on: the whole text with its NUL, or an empty
+// zero-filled block of a preset size plus one.
+TEST_F(EditPaneTest, TextCopiesHoldTheTextAndItsEnd)
+{
+    SetPaneText("abc");
+    TextBuffer copy = {};
+    ASSERT_TRUE(GetEditText(g_hwndEdit, &copy));
+    EXPECT_STREQ(copy.pszText, "abc");
+    EXPECT_EQ(copy.cchText, 3u);
+    EXPECT_GE(GlobalSize(copy.pszText), 4u);
+    FreeEditText(&copy);
+    TextBuffer block = {NULL, 100};
+    ASSERT_TRUE(GetEditText(NULL, &block));
+    EXPECT_GE(GlobalSize(block.pszText), 101u);
+    EXPECT_EQ(std::string(block.pszText, 101), std::string(101, '\0'));
+    FreeEditText(&block);
+    EXPECT_EQ(block.pszText, nullptr);
 }
 
 TEST_F(EditPaneTest, ALargeDocumentCrossesAToggleByteForByte)
