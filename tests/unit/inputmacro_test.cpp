@@ -106,17 +106,18 @@ protected:
     // Ended, or a played Record command has started a recording since.
     static bool PlaybackOver() { return !g_pMacroPos && (!g_hJournalHook || g_bRecording); }
     bool WaitKeyUp(WORD vk) { return PumpUntil([vk] { return KeyUp(vk); }, 5000, m_hAccel); }
-    // Records H, Right (an extended key), Shift and H again, pressed and
-    // released: a key pressed again is no repeat.
+    // Records H held and repeated, Right (an extended key), Shift and H
+    // again, pressed and released: a key pressed again is no repeat.
     std::vector<Recorded> RecordSampleKeys()
     {
         Command(IDM_RECORD);
         EXPECT_NE(g_hJournalHook, nullptr);
+        SendKey('H', true);  // held: the next press is a repeat
         SendChord({'H'});
         SendChord({VK_RIGHT});
         SendChord({VK_SHIFT});
         SendChord({'H'});
-        EXPECT_TRUE(PumpUntil([] { return CountEvents() >= 8; }, 5000, m_hAccel));
+        EXPECT_TRUE(PumpUntil([] { return CountEvents() >= 9; }, 5000, m_hAccel));
         Command(IDM_RECORD);
         return RecordedEvents();
     }
@@ -127,7 +128,7 @@ protected:
 TEST_F(InputMacroTest, BothRecordersMakeTheSameEventsFromTheSameKeys)
 {
     const std::vector<Recorded> journal = RecordSampleKeys();
-    ASSERT_EQ(journal.size(), 8u);
+    ASSERT_EQ(journal.size(), 9u);
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
     // A key still down when a recording ends is a fresh press in the next one.
     Command(IDM_RECORD);
