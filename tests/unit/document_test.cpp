@@ -274,6 +274,12 @@ TEST_F(DocumentTest, TheSavePromptShortensALongNameToFitItsHalf)
     EXPECT_EQ(message.rfind("...", 0), 0u) << message;
     EXPECT_NE(message.find("\\ende.txt\nwurde ge\xE4ndert.\n\nM\xF6"), std::string::npos);
     EXPECT_EQ(message.substr(message.size() - 10), "speichern?");
+
+    // A message one byte too long for the half, with its end, is shortened too.
+    const size_t cchRest = lstrlenA(format) - 2;  // the format without its %s
+    FormatSavePrompt(out, format, std::string(PROMPT_HALF - cchRest, 'e').c_str());
+    EXPECT_EQ(std::string(out).rfind("...", 0), 0u) << out;
+    EXPECT_EQ(std::string(out).substr(lstrlenA(out) - 10), "speichern?");
 }
 
 TEST_F(DocumentTest, BothFileDialogsGetTheSameRecordAndFilterList)

@@ -360,7 +360,7 @@ TEST_F(FileCommandTest, TheDialogsTakeANameOutsideTheCodePageOnlyExactly)
     ASSERT_TRUE(WriteBytes(omega, "griechisch"));
     ASSERT_TRUE(WriteBytes(m_dir / "Omega.txt", "lateinisch"));
     {
-        DialogScript script({Choose(omega)});
+        DialogScript script({Choose(L"\"" + omega + L"\"")});  // the field takes one name in quotes
         Command(IDM_OPEN);
         ASSERT_EQ(script.Done(), 1u);
     }

@@ -275,13 +275,16 @@ TEST_F(FindTest, ReplaceAllEndsUpwardsAndWithAnEmptySearchText)
     }
 }
 
-TEST_F(FindTest, OneUndoTakesBackTheWholeReplaceAll)
+TEST_F(FindTest, OneUndoTakesBackTheWholeReplaceAllAndNoWaitCursorStays)
 {
     const std::string text = "eins zwei eins drei eins\r\nvier eins";
     SetPaneText(text);
     SetFindTexts("EINS", "1");
     SetSel(0, 0);
+    const HCURSOR hcurBefore = SetCursor(LoadCursorA(NULL, IDC_IBEAM));
     Request(FR_REPLACEALL | FR_DOWN);
+    EXPECT_EQ(GetCursor(), LoadCursorA(NULL, IDC_IBEAM));
+    SetCursor(hcurBefore);
     EXPECT_EQ(PaneText(), "1 zwei 1 drei 1\r\nvier 1");
     Command(IDM_UNDO);
     EXPECT_EQ(PaneText(), text);

@@ -18,10 +18,14 @@ enum class HookSees { All, Nothing, OnlyD };
 HookSees g_hookSees = HookSees::All;
 int g_nDShown;
 HOOKPROC g_pfnHook;
+std::vector<KBDLLHOOKSTRUCT> g_ownKeys;  // what this copy's player sent
 
 LRESULT CALLBACK GateProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    const bool bD = code == HC_ACTION && reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam)->vkCode == 'D';
+    const auto* pKey = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    if (code == HC_ACTION && pKey->dwExtraInfo == MACRO_INPUT_TAG)
+        g_ownKeys.push_back(*pKey);
+    const bool bD = code == HC_ACTION && pKey->vkCode == 'D';
     if (g_hookSees == HookSees::Nothing || (g_hookSees == HookSees::OnlyD && !bD))
         return CallNextHookEx(NULL, code, wParam, lParam);
     g_nDShown += bD;
@@ -102,15 +106,18 @@ protected:
     // Ended, or a played Record command has started a recording since.
     static bool PlaybackOver() { return !g_pMacroPos && (!g_hJournalHook || g_bRecording); }
     bool WaitKeyUp(WORD vk) { return PumpUntil([vk] { return KeyUp(vk); }, 5000, m_hAccel); }
-    // Records H, Right (an extended key) and Shift, pressed and released.
+    // Records H held and repeated, Right (an extended key), Shift and H
+    // again, pressed and released: a key pressed again is no repeat.
     std::vector<Recorded> RecordSampleKeys()
     {
         Command(IDM_RECORD);
         EXPECT_NE(g_hJournalHook, nullptr);
+        SendKey('H', true);  // held: the next press is a repeat
         SendChord({'H'});
         SendChord({VK_RIGHT});
         SendChord({VK_SHIFT});
-        EXPECT_TRUE(PumpUntil([] { return CountEvents() >= 6; }, 5000, m_hAccel));
+        SendChord({'H'});
+        EXPECT_TRUE(PumpUntil([] { return CountEvents() >= 9; }, 5000, m_hAccel));
         Command(IDM_RECORD);
         return RecordedEvents();
     }
@@ -121,8 +128,14 @@ protected:
 TEST_F(InputMacroTest, BothRecordersMakeTheSameEventsFromTheSameKeys)
 {
     const std::vector<Recorded> journal = RecordSampleKeys();
-    ASSERT_EQ(journal.size(), 6u);
+    ASSERT_EQ(journal.size(), 9u);
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
+    // A key still down when a recording ends is a fresh press in the next one.
+    Command(IDM_RECORD);
+    SendKey('H', true);
+    ASSERT_TRUE(PumpUntil([] { return CountEvents() == 1; }, 5000, m_hAccel));
+    Command(IDM_RECORD);
+    SendKey('H', false);
     const std::vector<Recorded> lowLevel = RecordSampleKeys();
     EXPECT_EQ(lowLevel, journal);
 }
@@ -176,9 +189,17 @@ TEST_F(InputMacroTest, APlayedMacroLeavesNoKeyDown)
 {
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
     MakeMacro({{WM_KEYDOWN, 'H'}, {WM_KEYUP, 'H'}, {WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, 'R'}});
+    // A Ctrl held when the playback starts is let go first: a plain release, sent now.
+    SendKey(VK_LCONTROL, true);
+    g_ownKeys.clear();
+    const DWORD dwStart = GetTickCount();
     SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
     ASSERT_TRUE(PumpUntil(PlaybackOver, 5000, m_hAccel));
     EXPECT_EQ(PaneText(), "h");
+    ASSERT_FALSE(g_ownKeys.empty());
+    EXPECT_EQ(g_ownKeys[0].vkCode, DWORD(VK_LCONTROL));
+    EXPECT_NE(g_ownKeys[0].flags & LLKHF_UP, 0u);
+    EXPECT_LE(g_ownKeys[0].time - dwStart, GetTickCount() - dwStart);
     // Left down, they would turn the user's next keys on the whole desktop
     // into Ctrl+Shift shortcuts.
     for (WORD vk : {WORD('R'), WORD(VK_SHIFT), WORD(VK_CONTROL)})
