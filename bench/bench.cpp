@@ -625,7 +625,9 @@ void PrintScrollBarCost()
     typedef BOOL(WINAPI * IsThemeActiveFn)();
     HMODULE hTheme = LoadLibraryExA("uxtheme.dll", NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
     IsThemeActiveFn pfn =
-        hTheme ? reinterpret_cast<IsThemeActiveFn>(GetProcAddress(hTheme, "IsThemeActive")) : NULL;
+        hTheme ? reinterpret_cast<IsThemeActiveFn>(
+                     reinterpret_cast<void*>(GetProcAddress(hTheme, "IsThemeActive")))
+               : NULL;
     printf("  One paint of the pane takes %.1f ms with its scroll bars, %.1f ms without\n"
            "  (a visual theme is %s).\n",
            msWith, msWithout, pfn && pfn() ? "active" : "not active");
