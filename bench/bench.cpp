@@ -552,21 +552,20 @@ bool PrintStartupBreakdown(const std::string& dir, int nRuns)
     // Each step's best over the runs: a busy spell of the machine lengthens
     // some step of most runs, but seldom the same step of all of them, so the
     // sum of the steps' bests is steadier than the best run's total.
-    auto bestStep = [](const Start& s, size_t iStep) {
-        double best = StepMs(s.runs[0], iStep);
-        for (const Moments& mo : s.runs)
-            best = std::min(best, StepMs(mo, iStep));
-        return best;
+    auto best = [](const std::vector<Moments>& runs, auto measure) {
+        double ms = measure(runs[0]);
+        for (const Moments& mo : runs)
+            ms = std::min(ms, measure(mo));
+        return ms;
     };
-    auto bestTotal = [](const Start& s) {
-        double best = s.runs[0].idle - s.runs[0].start;
-        for (const Moments& mo : s.runs)
-            best = std::min(best, mo.idle - mo.start);
-        return best;
+    auto bestStep = [&](const Start& s, size_t iStep) {
+        return best(s.runs, [iStep](const Moments& mo) { return StepMs(mo, iStep); });
     };
-    double msShell = starts[3].runs[0].At("library");
-    for (const Moments& mo : starts[3].runs)
-        msShell = std::min(msShell, mo.At("library"));
+    auto bestTotal = [&](const Start& s) {
+        return best(s.runs, [](const Moments& mo) { return mo.idle - mo.start; });
+    };
+    const double msShell =
+        best(starts[3].runs, [](const Moments& mo) { return mo.At("library"); });
     const Start& plain = starts[0];
     const Start& named = starts[1];
     const Start& bare = starts[2];
