@@ -8,6 +8,7 @@
 #include "edit/editcmd.h"
 #include "edit/editpane.h"
 #include "find/findreplace.h"
+#include "macro/inputmacro.h"
 #include "macro/macro.h"
 #include "res/resource.h"
 
@@ -139,7 +140,10 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         StartPlayback();
         return 0;
     case WMU_PLAYNEXTKEY:
-        PlayNextInputEvent();
+        PlayNextInputRun();
+        return 0;
+    case WMU_MACROENDED:
+        OnMacroEnded(wParam);
         return 0;
     }
     return DefWindowProcA(hwnd, uMsg, wParam, lParam);

@@ -87,8 +87,8 @@ void HandleLoopMessage(MSG* pMsg, HACCEL hAccel)
 {
     // The system ends a journal hook by itself (Ctrl+Esc, Ctrl+Alt+Del) and
     // only tells us afterwards, with a message to the thread.
-    if (pMsg->message == WM_CANCELJOURNAL && g_hJournalHook)
-        ReleaseMacroHook();
+    if (pMsg->message == WM_CANCELJOURNAL)
+        CancelMacroRun();
     if (g_hwndFindDlg && IsDialogMessageA(g_hwndFindDlg, pMsg))
         return;
     // An accelerator key is still dispatched as a key message, but never

@@ -12,7 +12,8 @@ struct MacroEvent;
 enum : UINT {
     WMU_OPENARGS = WM_USER,       // lParam: the argument string, wide
     WMU_PLAYMACRO = WM_USER + 1,  // no parameters
-    WMU_PLAYNEXTKEY = WM_USER + 2,  // no parameters: the next key of a playback
+    WMU_PLAYNEXTKEY = WM_USER + 2,  // no parameters: the next keys of a playback
+    WMU_MACROENDED = WM_USER + 3,   // wParam: a MacroEnd, why a recording or playback ended
 };
 
 constexpr int FIND_TEXT_SIZE = 80;

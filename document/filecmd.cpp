@@ -10,6 +10,7 @@
 #include "app/state.h"
 #include "document/chosenname.h"
 #include "document/document.h"
+#include "macro/macro.h"
 #include "res/resource.h"
 
 void FormatSavePrompt(char* pszOut, const char* pszFormat, const char* pszName)
@@ -42,6 +43,7 @@ BOOL QuerySaveChanges(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
     FormatSavePrompt(pszMessage, pszSecond, g_szFileName);
     LoadStringA(hInstance, IDS_APPNAME, pszSecond, PROMPT_HALF - 1);
 
+    EndPlaybackBeforeOwnWindow();
     switch (MessageBoxA(hwndMain, pszMessage, pszSecond, MB_YESNOCANCEL | MB_ICONEXCLAMATION)) {
     case IDYES:
         return FileSave(hInstance, hwndMain, hwndEdit) ? TRUE : FALSE;
@@ -114,6 +116,7 @@ static void ShowNameRefused(HINSTANCE hInstance, HWND hwndMain, const char* pszT
 
 static BOOL RunFileDialog(const char* pszFunction, OPENFILENAMEA* ofn)
 {
+    EndPlaybackBeforeOwnWindow();
     ForgetChosenName();
     auto pfn = GetCommonDialogFunction<BOOL(WINAPI*)(LPOPENFILENAMEA)>(pszFunction);
     return pfn ? pfn(ofn) : FALSE;

@@ -1,20 +1,27 @@
-// Recording through WH_KEYBOARD_LL and playing through SendInput. The hook
-// procedures only copy a few fields and return: the system drops a low-level
-// hook that keeps it waiting.
+// Recording through WH_KEYBOARD_LL and playing through SendInput. The hooks
+// run on the hook thread, and only copy, count and post: the system drops a
+// low-level hook that keeps it waiting. Each shared value is written by one
+// thread only; the requests to the hook thread are sent, so a hook is in or
+// out by the time its request returns.
 #include "macro/inputmacro.h"
 
 #include "app/state.h"
-#include "macro/macro.h"
 
 // Key lParam bits as a window sees them, moved up by 8 as the journal
 // recorder stores them above the virtual-key byte.
-constexpr UINT KEY_EXTENDED = 0x0100;
-constexpr UINT KEY_WAS_DOWN = 0x4000;
-constexpr UINT KEY_RELEASED = 0x8000;
+constexpr UINT KEY_EXTENDED = KF_EXTENDED;
+constexpr UINT KEY_ALT_DOWN = KF_ALTDOWN;
+constexpr UINT KEY_WAS_DOWN = KF_REPEAT;
+constexpr UINT KEY_RELEASED = KF_UP;
 constexpr UINT EVENT_EXTENDED = 0x8000;  // in paramH
 
 constexpr UINT_PTR STALL_TIMER_ID = 0x4D50;
 constexpr UINT_PTR NEXT_KEY_TIMER_ID = 0x4D51;
+constexpr UINT_PTR RECORD_CHECK_TIMER_ID = 0x4D52;
+constexpr UINT RECORD_CHECK_MS = 1000;
+// Input this much later than anything the recorder's hooks saw went past
+// them: the system has dropped them.
+constexpr LONG RECORD_LOST_MS = 250;
 
 // Distinct for distinct processes (an exclusive or is one to one), and never
 // 0, the mark of unmarked input: process ids are multiples of four.
@@ -24,34 +31,65 @@ ULONG_PTR MacroInputTag(DWORD dwProcessId)
 }
 
 const ULONG_PTR MACRO_INPUT_TAG = MacroInputTag(GetCurrentProcessId());
+// Its low bits differ from every copy's input mark.
+const ULONG_PTR MACRO_RELEASE_TAG = MACRO_INPUT_TAG ^ 1;
 
-static BYTE s_keyDown[256];  // to tell a repeat from a first press
+static BOOL IsOwnInput(ULONG_PTR extra)
+{
+    return extra == MACRO_INPUT_TAG || extra == MACRO_RELEASE_TAG;
+}
 
-// The playback through SendInput: g_pMacroPos is the event last sent.
-static BOOL s_bPlaying;
-static LONG s_cUnseen;  // keys sent that the watch has not seen yet
-struct HeldKey {
-    BOOL bDown;
-    UINT paramL, paramH;
+enum HostRequest : UINT {
+    HOST_RECORD = WM_APP,  // returns whether the recorder is in
+    HOST_END_RECORD,
+    HOST_WATCH,            // returns whether the watch is in
+    HOST_END_WATCH,
+    HOST_DROP_WATCH,       // posted by the watch once it has seen every key sent
 };
-static HeldKey s_held[256];  // what the sent events left down, by key
-static HHOOK s_hTakenHook;   // sees this thread take its messages
-static BOOL s_bNextDue;      // the next key waits for this thread's keys
+
+static HWND s_hwndHost;  // the hook thread's message-only window
+static HHOOK s_hRecordHook, s_hRecordMouseHook, s_hWatchHook, s_hMouseWatchHook;
+
+// Written by the hook thread.
+static BYTE s_keyDown[256];          // to tell a repeat from a first press
+static volatile DWORD s_dwLastSeen;  // time of the last event the recorder saw
+static volatile LONG s_cSeen;        // played events the watch has seen
+// Written by the window's thread; the watch clears s_bKeysWanted too, at
+// the user's first key or button.
+static volatile LONG s_cSent;        // played events sent
+static volatile LONG s_bPlaying;
+static volatile LONG s_bKeysWanted;  // played keys may reach their windows
+
+// The player's own, on the window's thread.
+static MacroEvent* s_pNextToSend;  // the first event not yet sent
+static HeldKeys s_held;            // what the sent events left down
+static BOOL s_bNextDue;            // the next run waits for this thread's keys
+static BOOL s_bEndReported;
+static HHOOK s_hQueueHook;
 
 EVENTMSG KeyEventFromLowLevel(UINT message, const KBDLLHOOKSTRUCT* pKey, BOOL bWasDown, HWND hwnd)
 {
+    EVENTMSG ev;
+    ev.message = message;
+    ev.time = pKey->time;
+    ev.hwnd = hwnd;
+    if (pKey->vkCode == VK_PACKET) {
+        // A character from the touch keyboard or an input method: the
+        // whole UTF-16 unit stands where a key has its scan code and flags.
+        ev.paramL = VK_PACKET | ((pKey->scanCode & 0xFFFF) << 8);
+        ev.paramH = 1;
+        return ev;
+    }
     const BOOL bExtended = (pKey->flags & LLKHF_EXTENDED) != 0;
     UINT hiword = (pKey->scanCode & 0xFF) | (bExtended ? KEY_EXTENDED : 0);
-    if (message == WM_KEYUP)
+    if (pKey->flags & LLKHF_ALTDOWN)
+        hiword |= KEY_ALT_DOWN;
+    if (IsKeyRelease(message))
         hiword |= KEY_WAS_DOWN | KEY_RELEASED;
     else if (bWasDown)
         hiword |= KEY_WAS_DOWN;
-    EVENTMSG ev;
-    ev.message = message;
     ev.paramL = (pKey->vkCode & 0xFF) | (hiword << 8);
     ev.paramH = 1 | (bExtended ? EVENT_EXTENDED : 0);
-    ev.time = pKey->time;
-    ev.hwnd = hwnd;
     return ev;
 }
 
@@ -59,11 +97,16 @@ INPUT InputFromKeyEvent(UINT message, UINT paramL, UINT paramH)
 {
     INPUT in = {};
     in.type = INPUT_KEYBOARD;
-    in.ki.wVk = static_cast<WORD>(paramL & 0xFF);
-    in.ki.wScan = static_cast<WORD>((paramL >> 8) & 0xFF);
-    if ((paramH & EVENT_EXTENDED) || ((paramL >> 8) & KEY_EXTENDED))
-        in.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
-    if (message == WM_KEYUP)
+    if (EventKey(paramL) == VK_PACKET) {
+        in.ki.wScan = static_cast<WORD>((paramL >> 8) & 0xFFFF);
+        in.ki.dwFlags = KEYEVENTF_UNICODE;
+    } else {
+        in.ki.wVk = EventKey(paramL);
+        in.ki.wScan = static_cast<WORD>((paramL >> 8) & 0xFF);
+        if ((paramH & EVENT_EXTENDED) || ((paramL >> 8) & KEY_EXTENDED))
+            in.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
+    }
+    if (IsKeyRelease(message))
         in.ki.dwFlags |= KEYEVENTF_KEYUP;
     in.ki.dwExtraInfo = MACRO_INPUT_TAG;
     return in;
@@ -81,132 +124,295 @@ static HWND FocusWindow()
 
 LRESULT CALLBACK KeyboardRecordProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HC_ACTION && (wParam == WM_KEYDOWN || wParam == WM_KEYUP)) {
+    const UINT message = static_cast<UINT>(wParam);
+    if (code == HC_ACTION && (IsKeyPress(message) || IsKeyRelease(message))) {
         const auto* pKey = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        s_dwLastSeen = pKey->time;
         const BYTE vk = static_cast<BYTE>(pKey->vkCode);
         const BOOL bWasDown = s_keyDown[vk];
-        s_keyDown[vk] = wParam == WM_KEYDOWN;
-        if (pKey->dwExtraInfo != MACRO_INPUT_TAG) {
-            const EVENTMSG ev = KeyEventFromLowLevel(static_cast<UINT>(wParam), pKey, bWasDown, FocusWindow());
-            AppendMacroEvent(&ev);
+        s_keyDown[vk] = IsKeyPress(message);
+        if (!IsOwnInput(pKey->dwExtraInfo)) {
+            const EVENTMSG ev = KeyEventFromLowLevel(message, pKey, bWasDown, FocusWindow());
+            RecordKeyEvent(&ev);
         }
     }
     return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+// Only notes that the hooks still see input (see RecordCheckTimerProc).
+static LRESULT CALLBACK MouseRecordProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION)
+        s_dwLastSeen = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam)->time;
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+static void StopForUser()
+{
+    if (InterlockedExchange(&s_bKeysWanted, FALSE))
+        PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_USER_INPUT, 0);
 }
 
 LRESULT CALLBACK KeyboardPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    // The next key is sent from the queue, not from here: sending inside the
-    // hook would run it again inside itself, for the whole macro.
     const auto* pKey = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-    if (code == HC_ACTION && pKey->dwExtraInfo == MACRO_INPUT_TAG && s_bPlaying && s_cUnseen > 0
-        && --s_cUnseen == 0)
-        PostMessageA(g_hwndMain, WMU_PLAYNEXTKEY, 0, 0);
+    if (code == HC_ACTION && pKey->dwExtraInfo == MACRO_INPUT_TAG) {
+        const LONG cSeen = InterlockedIncrement(&s_cSeen);
+        if (!s_bKeysWanted) {
+            if (!s_bPlaying && cSeen >= s_cSent)
+                PostMessageA(s_hwndHost, HOST_DROP_WATCH, 0, 0);
+            return 1;  // sent before the stop: it must reach no window now
+        }
+        // The next run is sent from the queue, not from here: sending inside
+        // the hook would run it again inside itself.
+        if (cSeen == s_cSent)
+            PostMessageA(g_hwndMain, WMU_PLAYNEXTKEY, 0, 0);
+    } else if (code == HC_ACTION && pKey->dwExtraInfo != MACRO_RELEASE_TAG
+               && IsKeyPress(static_cast<UINT>(wParam))) {
+        StopForUser();
+    }
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
-HHOOK StartKeyboardRecording()
+static LRESULT CALLBACK MousePlaybackProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    ZeroMemory(s_keyDown, sizeof s_keyDown);
-    return g_pfnSetWindowsHookEx(WH_KEYBOARD_LL, KeyboardRecordProc, g_hInstance, 0);
-}
-
-// Modifiers still held from the keystroke that started the playback would
-// turn the macro's letters into shortcuts; they are released first.
-static UINT AddModifierReleases(INPUT* pInputs)
-{
-    static const BYTE kModifiers[] = {VK_LSHIFT, VK_RSHIFT, VK_LCONTROL, VK_RCONTROL,
-                                      VK_LMENU,  VK_RMENU,  VK_LWIN,     VK_RWIN};
-    UINT n = 0;
-    for (BYTE vk : kModifiers) {
-        if (GetAsyncKeyState(vk) & 0x8000) {
-            INPUT& in = pInputs[n++];
-            in = INPUT();
-            in.type = INPUT_KEYBOARD;
-            in.ki.wVk = vk;
-            in.ki.dwFlags = KEYEVENTF_KEYUP;
-            in.ki.dwExtraInfo = MACRO_INPUT_TAG;
+    if (code == HC_ACTION) {
+        switch (wParam) {
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_XBUTTONDOWN:
+            StopForUser();
+            break;
         }
     }
-    return n;
+    return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
-static UINT AddEvent(INPUT* pInputs, const MacroEvent* pEvent)
+static void Unhook(HHOOK* phHook)
 {
-    HeldKey& key = s_held[pEvent->paramL & 0xFF];
-    key.bDown = pEvent->message == WM_KEYDOWN;
-    key.paramL = pEvent->paramL;
-    key.paramH = pEvent->paramH;
-    *pInputs = InputFromKeyEvent(pEvent->message, pEvent->paramL, pEvent->paramH);
-    return 1;
+    if (*phHook)
+        UnhookWindowsHookEx(*phHook);
+    *phHook = NULL;
 }
 
-// The count is set first: the system may call the watch before SendInput
-// returns.
-static BOOL SendCounted(INPUT* pInputs, UINT n)
+static void DropWatch(HWND hwndHost)
 {
-    s_cUnseen = static_cast<LONG>(n);
-    if (SendInput(n, pInputs, sizeof(INPUT)) == n)
+    KillTimer(hwndHost, HOST_DROP_WATCH);
+    Unhook(&s_hWatchHook);
+    Unhook(&s_hMouseWatchHook);
+}
+
+static LRESULT CALLBACK HookHostProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    switch (uMsg) {
+    case HOST_RECORD:
+        ZeroMemory(s_keyDown, sizeof s_keyDown);
+        s_dwLastSeen = GetTickCount();
+        s_hRecordHook = g_pfnSetWindowsHookEx(WH_KEYBOARD_LL, KeyboardRecordProc, g_hInstance, 0);
+        if (s_hRecordHook)
+            s_hRecordMouseHook = g_pfnSetWindowsHookEx(WH_MOUSE_LL, MouseRecordProc, g_hInstance, 0);
+        return s_hRecordHook != NULL;
+    case HOST_END_RECORD:
+        Unhook(&s_hRecordHook);
+        Unhook(&s_hRecordMouseHook);
+        return 0;
+    case HOST_WATCH:
+        DropWatch(hwnd);
+        s_cSeen = 0;
+        s_hWatchHook = g_pfnSetWindowsHookEx(WH_KEYBOARD_LL, KeyboardPlaybackProc, g_hInstance, 0);
+        if (s_hWatchHook)
+            s_hMouseWatchHook = g_pfnSetWindowsHookEx(WH_MOUSE_LL, MousePlaybackProc, g_hInstance, 0);
+        return s_hWatchHook != NULL;
+    case HOST_END_WATCH:
+        // Keys sent before the end may still be on their way: the watch
+        // stays to hold them back until it has seen them all, or for as
+        // long as a key may take.
+        if (s_cSeen >= s_cSent)
+            DropWatch(hwnd);
+        else
+            SetTimer(hwnd, HOST_DROP_WATCH, MACRO_STALL_MS, NULL);
+        return 0;
+    case HOST_DROP_WATCH:
+    case WM_TIMER:
+        if (!s_bPlaying)
+            DropWatch(hwnd);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, uMsg, wParam, lParam);
+}
+
+static DWORD WINAPI HookThreadProc(LPVOID pvReady)
+{
+    // Above the window's thread: the system waits for this one on every key
+    // of the desktop.
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = HookHostProc;
+    wc.hInstance = g_hInstance;
+    wc.lpszClassName = "TekstorHookHost";
+    RegisterClassA(&wc);
+    s_hwndHost = CreateWindowExA(0, wc.lpszClassName, NULL, 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
+                                 g_hInstance, NULL);
+    const BOOL bUp = s_hwndHost != NULL;
+    SetEvent(static_cast<HANDLE>(pvReady));
+    MSG msg;
+    while (bUp && GetMessageA(&msg, NULL, 0, 0) > 0)
+        DispatchMessageA(&msg);
+    return 0;
+}
+
+// Started at the first recording or playback the input way, and kept for
+// the run.
+static BOOL StartHookThread()
+{
+    if (s_hwndHost)
         return TRUE;
-    s_cUnseen = 0;
-    return FALSE;
+    HANDLE hReady = CreateEventA(NULL, TRUE, FALSE, NULL);
+    if (!hReady)
+        return FALSE;
+    HANDLE hThread = CreateThread(NULL, 0, HookThreadProc, hReady, 0, NULL);
+    if (hThread) {
+        WaitForSingleObject(hReady, INFINITE);
+        CloseHandle(hThread);
+    }
+    CloseHandle(hReady);
+    return s_hwndHost != NULL;
+}
+
+static LRESULT CALLBACK QueueWatchProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    auto* pMsg = reinterpret_cast<MSG*>(lParam);
+    if (code == HC_ACTION && wParam == PM_REMOVE) {
+        if (pMsg->message == WM_CANCELJOURNAL && !pMsg->hwnd) {
+            // A modal loop would dispatch it to no window; this one it keeps.
+            PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_CANCEL, 0);
+        } else if (pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST) {
+            if (!s_bKeysWanted && GetMessageExtraInfo() == static_cast<LPARAM>(MACRO_INPUT_TAG)) {
+                pMsg->message = WM_NULL;  // played before the end, taken after it
+            } else if (s_bNextDue && !HIWORD(GetQueueStatus(QS_KEY))) {
+                s_bNextDue = FALSE;
+                PostMessageA(g_hwndMain, WMU_PLAYNEXTKEY, 0, 0);
+            }
+        }
+    }
+    return CallNextHookEx(s_hQueueHook, code, wParam, lParam);
+}
+
+void WatchThreadQueue()
+{
+    if (!s_hQueueHook)
+        s_hQueueHook = SetWindowsHookExA(WH_GETMESSAGE, QueueWatchProc, NULL, GetCurrentThreadId());
+}
+
+static VOID CALLBACK RecordCheckTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD)
+{
+    // The system drops a low-level hook without a word; what it cannot hide
+    // is the time of the last input, which the hooks would have seen.
+    LASTINPUTINFO info = {sizeof info, 0};
+    if (GetLastInputInfo(&info) && static_cast<LONG>(info.dwTime - s_dwLastSeen) > RECORD_LOST_MS) {
+        KillTimer(hwnd, idEvent);
+        PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_HOOK_LOST, 0);
+    }
+}
+
+BOOL StartKeyboardRecording()
+{
+    if (!StartHookThread())
+        return FALSE;
+    WatchThreadQueue();
+    if (!SendMessageA(s_hwndHost, HOST_RECORD, 0, 0))
+        return FALSE;
+    SetTimer(g_hwndMain, RECORD_CHECK_TIMER_ID, RECORD_CHECK_MS, RecordCheckTimerProc);
+    return TRUE;
+}
+
+void StopKeyboardRecording()
+{
+    KillTimer(g_hwndMain, RECORD_CHECK_TIMER_ID);
+    if (s_hwndHost)
+        SendMessageA(s_hwndHost, HOST_END_RECORD, 0, 0);
+}
+
+static void ReportEnd(MacroEnd reason)
+{
+    if (s_bEndReported)
+        return;
+    s_bEndReported = TRUE;
+    KillTimer(g_hwndMain, STALL_TIMER_ID);
+    PostMessageA(g_hwndMain, WMU_MACROENDED, reason, 0);
 }
 
 static VOID CALLBACK StallTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD)
 {
     KillTimer(hwnd, idEvent);
-    if (s_bPlaying)
-        ReleaseMacroHook();
+    if (s_bPlaying && s_cSeen < s_cSent)
+        ReportEnd(MACRO_END_HOOK_LOST);
 }
 
 static VOID CALLBACK NextKeyTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD)
 {
     KillTimer(hwnd, idEvent);
-    PlayNextInputEvent();
+    PlayNextInputRun();
 }
 
-// Asks for the next key as soon as this thread has taken the last key
-// waiting for it, in whatever loop takes it; the timer is only the fallback.
-static LRESULT CALLBACK TakenMessageProc(int code, WPARAM wParam, LPARAM lParam)
+// Sends the events from the cursor on, as many as a run holds, cut after
+// the last event at which no key is held, if there is one.
+static BOOL SendNextRun()
 {
-    const auto* pMsg = reinterpret_cast<const MSG*>(lParam);
-    if (code == HC_ACTION && wParam == PM_REMOVE && s_bNextDue && pMsg->message >= WM_KEYFIRST
-        && pMsg->message <= WM_KEYLAST && !HIWORD(GetQueueStatus(QS_KEY))) {
-        s_bNextDue = FALSE;
-        PostMessageA(g_hwndMain, WMU_PLAYNEXTKEY, 0, 0);
+    HeldKeys probe = s_held;
+    UINT n = 0, nCut = 0;
+    for (const MacroEvent* p = s_pNextToSend; p && n < MACRO_RUN_EVENTS; p = p->pNext) {
+        NoteKeyEvent(&probe, *p);
+        ++n;
+        if (probe.cDown == 0)
+            nCut = n;
     }
-    return CallNextHookEx(s_hTakenHook, code, wParam, lParam);
-}
-
-HHOOK StartInputPlayback()
-{
-    HHOOK hHook = g_pfnSetWindowsHookEx(WH_KEYBOARD_LL, KeyboardPlaybackProc, g_hInstance, 0);
-    if (!hHook)
-        return NULL;
-    ZeroMemory(s_held, sizeof s_held);
-    s_bPlaying = TRUE;
-    s_hTakenHook = SetWindowsHookExA(WH_GETMESSAGE, TakenMessageProc, NULL, GetCurrentThreadId());
-    INPUT inputs[9];
-    UINT n = AddModifierReleases(inputs);
-    n += AddEvent(inputs + n, g_pMacroPos);
-    if (!SendCounted(inputs, n)) {
-        StopInputPlayback();
-        UnhookWindowsHookEx(hHook);
-        return NULL;
+    if (nCut == 0 || n < MACRO_RUN_EVENTS)
+        nCut = n;
+    INPUT inputs[MACRO_RUN_EVENTS];
+    g_pMacroPos = s_pNextToSend;
+    for (UINT i = 0; i < nCut; ++i) {
+        inputs[i] = InputFromKeyEvent(s_pNextToSend->message, s_pNextToSend->paramL, s_pNextToSend->paramH);
+        NoteKeyEvent(&s_held, *s_pNextToSend);
+        s_pNextToSend = s_pNextToSend->pNext;
     }
+    // Counted first: the watch may see the keys before SendInput returns.
+    InterlockedExchangeAdd(&s_cSent, static_cast<LONG>(nCut));
+    if (SendInput(nCut, inputs, sizeof(INPUT)) != nCut)
+        return FALSE;
     SetTimer(g_hwndMain, STALL_TIMER_ID, MACRO_STALL_MS, StallTimerProc);
-    return hHook;
+    return TRUE;
 }
 
-void PlayNextInputEvent()
+BOOL StartInputPlayback()
+{
+    if (!g_pMacroHead || !StartHookThread())
+        return FALSE;
+    WatchThreadQueue();
+    s_cSent = 0;
+    s_bPlaying = TRUE;
+    s_bKeysWanted = TRUE;
+    s_bEndReported = FALSE;
+    s_bNextDue = FALSE;
+    ZeroMemory(&s_held, sizeof s_held);
+    s_pNextToSend = g_pMacroHead;
+    if (!SendMessageA(s_hwndHost, HOST_WATCH, 0, 0) || !SendNextRun()) {
+        StopInputPlayback();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void PlayNextInputRun()
 {
     // Only once the watch has seen every key sent: a request left in the
     // queue by a playback that has ended since finds nothing to do.
-    if (!s_bPlaying || s_cUnseen != 0 || !g_pMacroPos)
+    if (!s_bPlaying || !s_bKeysWanted || s_bEndReported || s_cSeen < s_cSent)
         return;
     // The watch sees a key before this thread has handled it, and this
     // request outranks key input in the queue; sent at once, the whole macro
-    // would pile up ahead of a Record or a close. So the next key waits until
+    // would pile up ahead of a Record or a close. So the next run waits until
     // the thread has taken its waiting keys (a timer message, too, comes only
     // once no input is waiting).
     if (HIWORD(GetQueueStatus(QS_KEY))) {
@@ -215,42 +421,42 @@ void PlayNextInputEvent()
         return;
     }
     s_bNextDue = FALSE;
-    if (!g_pMacroPos->pNext) {
-        ReleaseMacroHook();
-        return;
+    if (!s_pNextToSend)
+        ReportEnd(MACRO_END_DONE);
+    else if (!SendNextRun())
+        ReportEnd(MACRO_END_DONE);
+}
+
+void SendKeyReleases(const HeldKeys* pHeld)
+{
+    INPUT releases[256];
+    UINT n = 0;
+    for (int vk = 255; vk >= 0; --vk) {
+        if (pHeld->bDown[vk]) {
+            const MacroEvent up = ReleaseOf(pHeld->press[vk]);
+            releases[n] = InputFromKeyEvent(up.message, up.paramL, up.paramH);
+            releases[n++].ki.dwExtraInfo = MACRO_RELEASE_TAG;
+        }
     }
-    g_pMacroPos = g_pMacroPos->pNext;
-    INPUT in;
-    AddEvent(&in, g_pMacroPos);
-    if (!SendCounted(&in, 1)) {
-        ReleaseMacroHook();
-        return;
-    }
-    SetTimer(g_hwndMain, STALL_TIMER_ID, MACRO_STALL_MS, StallTimerProc);  // starts the wait afresh
+    if (n)
+        SendInput(n, releases, sizeof(INPUT));
 }
 
 void StopInputPlayback()
 {
     if (!s_bPlaying)
         return;
+    s_bKeysWanted = FALSE;
     s_bPlaying = FALSE;
-    s_cUnseen = 0;
     s_bNextDue = FALSE;
-    if (s_hTakenHook)
-        UnhookWindowsHookEx(s_hTakenHook);
-    s_hTakenHook = NULL;
+    s_bEndReported = TRUE;
     KillTimer(g_hwndMain, STALL_TIMER_ID);
     KillTimer(g_hwndMain, NEXT_KEY_TIMER_ID);
-    // A key left down stays down for the whole desktop: a macro recorded
-    // with Ctrl+Shift+R ends with those presses, and the user's next keys
-    // would become shortcuts.
-    INPUT releases[256];
-    UINT n = 0;
-    for (int vk = 255; vk >= 0; --vk) {
-        if (s_held[vk].bDown)
-            releases[n++] = InputFromKeyEvent(WM_KEYUP, s_held[vk].paramL, s_held[vk].paramH);
-        s_held[vk].bDown = FALSE;
-    }
-    if (n)
-        SendInput(n, releases, sizeof(INPUT));
+    if (s_hwndHost)
+        SendMessageA(s_hwndHost, HOST_END_WATCH, 0, 0);
+    // A key left down stays down for the whole desktop, and the user's next
+    // keys would become shortcuts.
+    SendKeyReleases(&s_held);
+    ZeroMemory(&s_held, sizeof s_held);
+    s_pNextToSend = NULL;
 }

@@ -1,91 +1,39 @@
-// Keystroke macros. The system calls both hook procedures on this thread while
-// it retrieves messages, so they share the globals with the window procedure
-// without locks. g_pMacroPos is the tail while recording, the cursor while
-// playing, and NULL otherwise; the commands read it as "something is running".
+// The macro's state table. g_pMacroPos is the tail while recording, the
+// cursor while playing, and NULL otherwise; the commands read it as
+// "something is running". How it runs is s_run, and only this file changes
+// it: the ways install and remove their hooks when told, and report an end
+// with WMU_MACROENDED, which is handled here.
 #include "macro/macro.h"
 
 #include "app/state.h"
 #include "document/document.h"
 #include "macro/inputmacro.h"
+#include "macro/journal.h"
 #include "res/resource.h"
 
-HHOOK (WINAPI* g_pfnSetWindowsHookEx)(int, HOOKPROC, HINSTANCE, DWORD) = SetWindowsHookExA;
+constexpr UINT_PTR JOURNAL_WATCH_TIMER_ID = 0x4D53;
+constexpr UINT_PTR RELEASE_WAIT_TIMER_ID = 0x4D54;
+// A journal playback that works is asked for its first event at once.
+constexpr UINT JOURNAL_SILENT_MS = 250;
+constexpr UINT RELEASE_POLL_MS = 15;
 
-void AppendMacroEvent(const EVENTMSG* pEvent)
+static BOOL RunningOnWine()
 {
-    // Without a tail to link to, an event cannot join the list without
-    // breaking it; so it is dropped, like one that finds no memory.
-    if (g_pMacroHead && !g_pMacroPos)
-        return;
-    auto* pNode = static_cast<MacroEvent*>(HeapAlloc(GetProcessHeap(), 0, sizeof(MacroEvent)));
-    if (!pNode)
-        return;
-    pNode->pNext = NULL;
-    pNode->message = pEvent->message;
-    pNode->paramL = pEvent->paramL;
-    pNode->paramH = pEvent->paramH;
-    pNode->time = pEvent->time;
-    pNode->hwnd = pEvent->hwnd;
-    if (!g_pMacroHead)
-        g_pMacroHead = pNode;
-    else
-        g_pMacroPos->pNext = pNode;
-    g_pMacroPos = pNode;
+    // Nothing documented tells whether a journal hook will see other
+    // threads' keys; Wine's own documented mark is this export of its ntdll.
+    HMODULE hNtdll = GetModuleHandleA("ntdll.dll");
+    return hNtdll && GetProcAddress(hNtdll, "wine_get_version");
 }
 
-void FreeMacroEvents(MacroEvent* pFirst)
-{
-    while (pFirst) {
-        MacroEvent* pNext = pFirst->pNext;
-        HeapFree(GetProcessHeap(), 0, pFirst);
-        pFirst = pNext;
-    }
-}
+BOOL g_bJournalRecordsDesktop = !RunningOnWine();
 
-LRESULT CALLBACK JournalRecordProc(int code, WPARAM wParam, LPARAM lParam)
-{
-    if (code < 0)
-        return CallNextHookEx(g_hJournalHook, code, wParam, lParam);
-    if (code != HC_ACTION)
-        return 0;
-    // System keys (F10, Alt combinations) and the mouse are not part of a macro.
-    const auto* pEvent = reinterpret_cast<const EVENTMSG*>(lParam);
-    if (pEvent->message == WM_KEYDOWN || pEvent->message == WM_KEYUP)
-        AppendMacroEvent(pEvent);
-    return 0;
-}
+static MacroRun s_run;
+static BOOL s_bJournalPlaybackSilent;  // learnt once, kept for the run
+static BOOL s_abAskingKeys[256];       // held when the playback was asked for
 
-// Set when the event at the cursor has been handed over, so that an HC_SKIP
-// with nothing taken yet cannot pass over an event.
-static BOOL s_bEventTaken;
-
-LRESULT CALLBACK JournalPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
+MacroRun GetMacroRun()
 {
-    if (code < 0)
-        return CallNextHookEx(g_hJournalHook, code, wParam, lParam);
-    if (!g_pMacroPos)
-        return 0;
-    if (code == HC_GETNEXT) {
-        // The system may ask for the same event several times (it peeks
-        // before it takes one); only HC_SKIP moves on.
-        auto* pEvent = reinterpret_cast<EVENTMSG*>(lParam);
-        pEvent->message = g_pMacroPos->message;
-        pEvent->paramL = g_pMacroPos->paramL;
-        pEvent->paramH = g_pMacroPos->paramH;
-        pEvent->time = g_pMacroPos->time;
-        pEvent->hwnd = g_pMacroPos->hwnd;
-        s_bEventTaken = TRUE;
-    } else if (code == HC_SKIP && s_bEventTaken) {
-        s_bEventTaken = FALSE;
-        // The end comes here, not by a message: a last key that opens a
-        // dialog would have its modal loop drop a thread message, and while
-        // the hook stays the user's own keyboard and mouse are shut out.
-        if (g_pMacroPos->pNext)
-            g_pMacroPos = g_pMacroPos->pNext;
-        else
-            ReleaseMacroHook();
-    }
-    return 0;  // no delay: the macro plays at the system's pace
+    return s_run;
 }
 
 static void ShowRecordingState()
@@ -94,42 +42,151 @@ static void ShowRecordingState()
     UpdateTitle(g_hInstance, g_hwndMain, g_bRecording);
 }
 
+// Ends whatever runs, either way, and removes its hooks; a playback lets go
+// of the keys it pressed.
+static void EndMacroRun()
+{
+    KillTimer(g_hwndMain, JOURNAL_WATCH_TIMER_ID);
+    KillTimer(g_hwndMain, RELEASE_WAIT_TIMER_ID);
+    switch (s_run) {
+    case MACRO_RECORD_KEYBOARD:
+        StopKeyboardRecording();
+        break;
+    case MACRO_PLAY_JOURNAL:
+        StopJournalPlayback();
+        break;
+    case MACRO_PLAY_INPUT:
+        StopInputPlayback();
+        break;
+    default:
+        break;
+    }
+    if (g_hJournalHook)
+        UnhookWindowsHookEx(g_hJournalHook);
+    g_hJournalHook = NULL;
+    if (s_run == MACRO_PLAY_JOURNAL)
+        SendKeyReleases(JournalHeldKeys());
+    s_run = MACRO_IDLE;
+    g_pMacroPos = NULL;
+}
+
 void StartRecording()
 {
+    if (s_run != MACRO_IDLE)
+        return;
+    // The list is emptied before a hook goes in: the low-level recorder
+    // appends from its own thread as soon as it is in.
+    MacroEvent* pOld = g_pMacroHead;
+    g_pMacroHead = NULL;
+    g_pMacroPos = NULL;
+    BeginRecordedKeys();
+    if (g_bJournalRecordsDesktop && (g_hJournalHook = StartJournalRecording()) != NULL) {
+        s_run = MACRO_RECORD_JOURNAL;
+    } else if (StartKeyboardRecording()) {
+        s_run = MACRO_RECORD_KEYBOARD;
+    } else {
+        // Refused either way: the old macro stays, and nothing claims to record.
+        g_pMacroHead = pOld;
+        MessageBeep(0);
+        return;
+    }
+    FreeMacroEvents(pOld);
     g_bRecording = TRUE;
     ShowRecordingState();
-    FreeMacroEvents(g_pMacroHead);
-    g_pMacroHead = NULL;
-    g_hJournalHook = g_pfnSetWindowsHookEx(WH_JOURNALRECORD, JournalRecordProc, g_hInstance, 0);
-    if (!g_hJournalHook)
-        g_hJournalHook = StartKeyboardRecording();
 }
 
 void StopRecording()
 {
+    const BOOL bRecorded = g_bRecording;
+    EndMacroRun();
+    if (bRecorded)
+        EndRecordedKeys();
+    g_pMacroPos = NULL;
     g_bRecording = FALSE;
     ShowRecordingState();
-    ReleaseMacroHook();
 }
 
-void ReleaseMacroHook()
+static void PlayByInput()
 {
-    if (g_hJournalHook)
-        UnhookWindowsHookEx(g_hJournalHook);
-    g_hJournalHook = NULL;
+    g_pMacroPos = g_pMacroHead;
+    if (StartInputPlayback()) {
+        s_run = MACRO_PLAY_INPUT;
+        return;
+    }
+    s_run = MACRO_IDLE;
     g_pMacroPos = NULL;
-    StopInputPlayback();
+    MessageBeep(0);
+}
+
+static VOID CALLBACK JournalWatchTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD)
+{
+    KillTimer(hwnd, idEvent);
+    if (s_run != MACRO_PLAY_JOURNAL || JournalPlaybackAsked())
+        return;
+    // Accepted but never called (Wine does so): nothing has been played, so
+    // the same macro goes the input way, now and for the rest of the run.
+    StopJournalPlayback();
+    UnhookWindowsHookEx(g_hJournalHook);
+    g_hJournalHook = NULL;
+    s_bJournalPlaybackSilent = TRUE;
+    PlayByInput();
+}
+
+static void BeginPlaying()
+{
+    if (!s_bJournalPlaybackSilent && (g_hJournalHook = StartJournalPlayback()) != NULL) {
+        s_run = MACRO_PLAY_JOURNAL;
+        SetTimer(g_hwndMain, JOURNAL_WATCH_TIMER_ID, JOURNAL_SILENT_MS, JournalWatchTimerProc);
+        return;
+    }
+    PlayByInput();
+}
+
+static BOOL IsMouseButton(int vk)
+{
+    return vk == VK_LBUTTON || vk == VK_RBUTTON || vk == VK_MBUTTON || vk == VK_XBUTTON1 || vk == VK_XBUTTON2;
+}
+
+static BOOL AskingKeysHeld()
+{
+    BOOL bHeld = FALSE;
+    for (int vk = 0; vk < 256; ++vk) {
+        if (s_abAskingKeys[vk] && !(GetAsyncKeyState(vk) & 0x8000))
+            s_abAskingKeys[vk] = FALSE;
+        bHeld |= s_abAskingKeys[vk];
+    }
+    return bHeld;
+}
+
+static void WaitForAskingKeys();
+
+static VOID CALLBACK ReleaseWaitTimerProc(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (s_run == MACRO_PLAY_WAITING)
+        WaitForAskingKeys();
+}
+
+// Played while the user still holds Ctrl+Shift from Ctrl+Shift+P, the
+// macro's letters would be shortcuts.
+static void WaitForAskingKeys()
+{
+    if (AskingKeysHeld()) {
+        SetTimer(g_hwndMain, RELEASE_WAIT_TIMER_ID, RELEASE_POLL_MS, ReleaseWaitTimerProc);
+        return;
+    }
+    KillTimer(g_hwndMain, RELEASE_WAIT_TIMER_ID);
+    BeginPlaying();
 }
 
 void StartPlayback()
 {
-    if (g_bRecording || g_hJournalHook || !g_pMacroHead)
+    if (g_bRecording || s_run != MACRO_IDLE || g_hJournalHook || !g_pMacroHead)
         return;
     g_pMacroPos = g_pMacroHead;
-    s_bEventTaken = FALSE;
-    g_hJournalHook = g_pfnSetWindowsHookEx(WH_JOURNALPLAYBACK, JournalPlaybackProc, g_hInstance, 0);
-    if (!g_hJournalHook)
-        g_hJournalHook = StartInputPlayback();
+    s_run = MACRO_PLAY_WAITING;
+    for (int vk = 0; vk < 256; ++vk)
+        s_abAskingKeys[vk] = !IsMouseButton(vk) && (GetAsyncKeyState(vk) & 0x8000);
+    WaitForAskingKeys();
 }
 
 void RunRecordCommand()
@@ -150,15 +207,57 @@ void RunPlayCommand(HWND hwndMain)
 
 void UpdatePlayMenuItem()
 {
-    const BOOL bPlayable = !g_bRecording && !g_hJournalHook && g_pMacroHead;
+    const BOOL bPlayable = !g_bRecording && s_run == MACRO_IDLE && !g_hJournalHook && g_pMacroHead;
     EnableMenuItem(g_hMenu, IDM_PLAY, MF_BYCOMMAND | (bPlayable ? MF_ENABLED : MF_GRAYED));
+}
+
+static BOOL Playing()
+{
+    return s_run == MACRO_PLAY_WAITING || s_run == MACRO_PLAY_JOURNAL || s_run == MACRO_PLAY_INPUT;
+}
+
+void OnMacroEnded(WPARAM reason)
+{
+    switch (reason) {
+    case MACRO_END_DONE:
+    case MACRO_END_USER_INPUT:
+        if (Playing())
+            EndMacroRun();
+        break;
+    case MACRO_END_CANCEL:
+        CancelMacroRun();
+        break;
+    case MACRO_END_HOOK_LOST:
+        // A recording that goes on unseen would record nothing: it ends as
+        // if Record had been pressed, with a beep.
+        if (s_run == MACRO_RECORD_KEYBOARD) {
+            StopRecording();
+            MessageBeep(0);
+        } else if (Playing()) {
+            EndMacroRun();
+        }
+        break;
+    }
+}
+
+void CancelMacroRun()
+{
+    if (s_run == MACRO_IDLE && !g_hJournalHook)
+        return;
+    EndMacroRun();
+}
+
+void EndPlaybackBeforeOwnWindow()
+{
+    if (Playing())
+        EndMacroRun();
 }
 
 void ReleaseMacro()
 {
-    // The hook goes first: the system could call it again while the nodes
+    // The hooks go first: the system could call one again while the nodes
     // it reads are being released.
-    ReleaseMacroHook();
+    EndMacroRun();
     FreeMacroEvents(g_pMacroHead);
     g_pMacroHead = NULL;
 }

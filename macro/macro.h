@@ -1,25 +1,26 @@
-// Keystroke macros: a desktop-wide journal-record hook copies key presses and
-// releases into a list; a journal-playback hook feeds them back in order.
+// Keystroke macros: Record and Play, and the one state they share. A macro
+// is recorded and played one of two ways (journal hooks; a low-level hook
+// and SendInput), chosen by what the system allows; the state is the same.
 #ifndef TEKSTOR_MACRO_MACRO_H
 #define TEKSTOR_MACRO_MACRO_H
 
 #include <windows.h>
 
-// One recorded key event: a copy of the system's EVENTMSG, field for field.
-struct MacroEvent {
-    MacroEvent* pNext;
-    UINT message;
-    UINT paramL;
-    UINT paramH;
-    DWORD time;
-    HWND hwnd;
-};
+#include "macro/macroevents.h"
 
-void AppendMacroEvent(const EVENTMSG* pEvent);
-void FreeMacroEvents(MacroEvent* pFirst);
-LRESULT CALLBACK JournalRecordProc(int code, WPARAM wParam, LPARAM lParam);
-LRESULT CALLBACK JournalPlaybackProc(int code, WPARAM wParam, LPARAM lParam);
+// What runs now, and how.
+enum MacroRun {
+    MACRO_IDLE,             // also a recording the system cancelled
+    MACRO_RECORD_JOURNAL,
+    MACRO_RECORD_KEYBOARD,
+    MACRO_PLAY_WAITING,     // for the keys that asked for the playback to be let go
+    MACRO_PLAY_JOURNAL,
+    MACRO_PLAY_INPUT,
+};
+MacroRun GetMacroRun();
+
 void StartRecording();
+// Ends a recording, and serves as well to end a playback.
 void StopRecording();
 void StartPlayback();
 
@@ -28,19 +29,20 @@ void RunRecordCommand();
 void RunPlayCommand(HWND hwndMain);
 void UpdatePlayMenuItem();
 
-// Sends the next key of a playback through SendInput (WMU_PLAYNEXTKEY).
-void PlayNextInputEvent();
-
-// Removes the hook of a recording or playback and ends it: the cursor goes,
-// and a playback through SendInput sends nothing more and leaves no key of
-// its own held. The system's WM_CANCELJOURNAL comes here too.
-void ReleaseMacroHook();
-
+// WMU_MACROENDED: a way reports why its recording or playback ended.
+void OnMacroEnded(WPARAM reason);
+// The system's WM_CANCELJOURNAL: the hook is gone; a recording stays marked
+// until the next Record, a playback ends.
+void CancelMacroRun();
+// Called before the program shows a window of its own (a prompt, a file
+// dialog, the context menu): a playback ends, so that no played key answers it.
+void EndPlaybackBeforeOwnWindow();
 // For the main window's end: no hook may outlive the list it reads.
 void ReleaseMacro();
 
-// How hooks are installed; tests put a refusing function here to act out a
-// system that no longer allows journal hooks.
-extern HHOOK (WINAPI* g_pfnSetWindowsHookEx)(int, HOOKPROC, HINSTANCE, DWORD);
+// Whether journal hooks act on the whole desktop here. Wine calls a journal
+// record hook only for its own thread's keys; tests set it to act out a
+// system where they do.
+extern BOOL g_bJournalRecordsDesktop;
 
 #endif

@@ -1,5 +1,6 @@
-// Macros on a system that refuses journal hooks: a seam refuses them here, so
-// the low-level keyboard hook records and SendInput plays, under real input.
+// Macros the input way, as on Windows with UAC (journal hooks refused) and
+// under Wine: the low-level keyboard hook records on its own thread and
+// SendInput plays, under real input. A seam refuses journal hooks here.
 #include "support/harness.h"
 #include "support/process.h"
 
@@ -12,23 +13,16 @@
 
 namespace {
 
-// What the low-level hook is shown: every key; none (a watch the system has
-// dropped); or only the D key.
-enum class HookSees { All, Nothing, OnlyD };
-HookSees g_hookSees = HookSees::All;
-int g_nDShown;
+// What the low-level hooks are shown: every key, or none (a hook the system
+// has dropped). They run on the macro's hook thread.
+enum class HookSees { All, Nothing };
+volatile HookSees g_hookSees = HookSees::All;
 HOOKPROC g_pfnHook;
-std::vector<KBDLLHOOKSTRUCT> g_ownKeys;  // what this copy's player sent
 
 LRESULT CALLBACK GateProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    const auto* pKey = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-    if (code == HC_ACTION && pKey->dwExtraInfo == MACRO_INPUT_TAG)
-        g_ownKeys.push_back(*pKey);
-    const bool bD = code == HC_ACTION && pKey->vkCode == 'D';
-    if (g_hookSees == HookSees::Nothing || (g_hookSees == HookSees::OnlyD && !bD))
+    if (g_hookSees == HookSees::Nothing)
         return CallNextHookEx(NULL, code, wParam, lParam);
-    g_nDShown += bD;
     return g_pfnHook(code, wParam, lParam);
 }
 
@@ -36,6 +30,8 @@ HHOOK WINAPI RefuseJournalHooks(int idHook, HOOKPROC proc, HINSTANCE hInstance, 
 {
     if (idHook == WH_JOURNALRECORD || idHook == WH_JOURNALPLAYBACK)
         return NULL;
+    if (idHook != WH_KEYBOARD_LL)
+        return SetWindowsHookExA(idHook, proc, hInstance, dwThread);
     g_pfnHook = proc;
     return SetWindowsHookExA(idHook, GateProc, hInstance, dwThread);
 }
@@ -103,15 +99,14 @@ protected:
             events.insert(events.end(), {{WM_KEYDOWN, vk}, {WM_KEYUP, vk}});
         return events;
     }
-    // Ended, or a played Record command has started a recording since.
-    static bool PlaybackOver() { return !g_pMacroPos && (!g_hJournalHook || g_bRecording); }
+    static bool PlaybackOver() { return GetMacroRun() == MACRO_IDLE && !g_pMacroPos; }
     bool WaitKeyUp(WORD vk) { return PumpUntil([vk] { return KeyUp(vk); }, 5000, m_hAccel); }
     // Records H held and repeated, Right (an extended key), Shift and H
     // again, pressed and released: a key pressed again is no repeat.
     std::vector<Recorded> RecordSampleKeys()
     {
         Command(IDM_RECORD);
-        EXPECT_NE(g_hJournalHook, nullptr);
+        EXPECT_TRUE(g_bRecording);
         SendKey('H', true);  // held: the next press is a repeat
         SendChord({'H'});
         SendChord({VK_RIGHT});
@@ -127,11 +122,13 @@ protected:
 
 TEST_F(InputMacroTest, BothRecordersMakeTheSameEventsFromTheSameKeys)
 {
+    g_bJournalRecordsDesktop = TRUE;
     const std::vector<Recorded> journal = RecordSampleKeys();
     ASSERT_EQ(journal.size(), 9u);
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
     // A key still down when a recording ends is a fresh press in the next one.
     Command(IDM_RECORD);
+    EXPECT_EQ(GetMacroRun(), MACRO_RECORD_KEYBOARD);
     SendKey('H', true);
     ASSERT_TRUE(PumpUntil([] { return CountEvents() == 1; }, 5000, m_hAccel));
     Command(IDM_RECORD);
@@ -152,6 +149,57 @@ TEST(InputFromKeyEvent, PlaysTheRecordedKeyAndMarksItAsOurs)
     EXPECT_EQ(up.ki.wVk, VK_RIGHT);
     EXPECT_EQ(up.ki.wScan, 0x4D);
     EXPECT_EQ(up.ki.dwFlags, static_cast<DWORD>(KEYEVENTF_KEYUP | KEYEVENTF_EXTENDEDKEY));
+    EXPECT_EQ(InputFromKeyEvent(WM_SYSKEYUP, 0xC03812, 1).ki.dwFlags, static_cast<DWORD>(KEYEVENTF_KEYUP));
+}
+
+// Keys as Windows hands them to a low-level hook (German layout): AltGr+Q
+// ("@"), which the system sends as a left Ctrl and a right Alt, with the
+// Alt let go last as a system key; Alt+F; and a character from the touch
+// keyboard, whose 16 bits stand in the scan code. Recorded and played, each
+// goes out as it came in.
+TEST_F(InputMacroTest, AltGrAltAndCharacterKeysComeBackAsTyped)
+{
+    struct Typed {
+        UINT message;
+        KBDLLHOOKSTRUCT key;
+        WORD wVk, wScan;
+        DWORD dwFlags;
+    };
+    const Typed typed[] = {
+        {WM_KEYDOWN, {VK_LCONTROL, 0x1D, 0, 0, 0}, VK_LCONTROL, 0x1D, 0},
+        {WM_KEYDOWN, {VK_RMENU, 0x38, LLKHF_EXTENDED | LLKHF_ALTDOWN, 0, 0}, VK_RMENU, 0x38, KEYEVENTF_EXTENDEDKEY},
+        {WM_KEYDOWN, {'Q', 0x10, LLKHF_ALTDOWN, 0, 0}, 'Q', 0x10, 0},
+        {WM_KEYUP, {'Q', 0x10, LLKHF_UP | LLKHF_ALTDOWN, 0, 0}, 'Q', 0x10, KEYEVENTF_KEYUP},
+        {WM_KEYUP, {VK_LCONTROL, 0x1D, LLKHF_UP | LLKHF_ALTDOWN, 0, 0}, VK_LCONTROL, 0x1D, KEYEVENTF_KEYUP},
+        {WM_SYSKEYUP, {VK_RMENU, 0x38, LLKHF_EXTENDED | LLKHF_UP, 0, 0}, VK_RMENU, 0x38,
+         KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP},
+        {WM_SYSKEYDOWN, {VK_LMENU, 0x38, LLKHF_ALTDOWN, 0, 0}, VK_LMENU, 0x38, 0},
+        {WM_SYSKEYDOWN, {'F', 0x21, LLKHF_ALTDOWN, 0, 0}, 'F', 0x21, 0},
+        {WM_SYSKEYUP, {'F', 0x21, LLKHF_UP | LLKHF_ALTDOWN, 0, 0}, 'F', 0x21, KEYEVENTF_KEYUP},
+        {WM_KEYUP, {VK_LMENU, 0x38, LLKHF_UP, 0, 0}, VK_LMENU, 0x38, KEYEVENTF_KEYUP},
+        {WM_KEYDOWN, {VK_PACKET, 0x20AC, 0, 0, 0}, 0, 0x20AC, KEYEVENTF_UNICODE},
+        {WM_KEYUP, {VK_PACKET, 0x20AC, LLKHF_UP, 0, 0}, 0, 0x20AC, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP},
+    };
+    g_pfnSetWindowsHookEx = RefuseJournalHooks;
+    g_hookSees = HookSees::Nothing;  // only the events below are recorded
+    Command(IDM_RECORD);
+    ASSERT_EQ(GetMacroRun(), MACRO_RECORD_KEYBOARD);
+    for (const Typed& t : typed) {
+        KBDLLHOOKSTRUCT key = t.key;
+        key.time = GetTickCount();
+        KeyboardRecordProc(HC_ACTION, t.message, reinterpret_cast<LPARAM>(&key));
+    }
+    Command(IDM_RECORD);
+    size_t i = 0;
+    for (const MacroEvent* p = g_pMacroHead; p; p = p->pNext, ++i) {
+        ASSERT_LT(i, std::size(typed));
+        EXPECT_EQ(p->message, typed[i].message) << i;
+        const INPUT in = InputFromKeyEvent(p->message, p->paramL, p->paramH);
+        EXPECT_EQ(in.ki.wVk, typed[i].wVk) << i;
+        EXPECT_EQ(in.ki.wScan, typed[i].wScan) << i;
+        EXPECT_EQ(in.ki.dwFlags, typed[i].dwFlags) << i;
+    }
+    EXPECT_EQ(i, std::size(typed));
 }
 
 TEST_F(InputMacroTest, RealKeysRecordedWithoutJournalHooksPlayBackTheSameText)
@@ -159,56 +207,63 @@ TEST_F(InputMacroTest, RealKeysRecordedWithoutJournalHooksPlayBackTheSameText)
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
     SendChord({VK_CONTROL, VK_SHIFT, 'R'});
     ASSERT_TRUE(PumpUntil([] { return g_bRecording != FALSE; }, 5000, m_hAccel));
-    ASSERT_NE(g_hJournalHook, nullptr);
+    EXPECT_EQ(GetMacroRun(), MACRO_RECORD_KEYBOARD);
+    EXPECT_EQ(g_hJournalHook, nullptr);
     EXPECT_EQ(WindowText(g_hwndMain), "Tekstor [Recording] - Unbenannt");
     SendChord({'H'});
     SendChord({'I'});
-    ASSERT_TRUE(PumpUntil([this] { return PaneText() == "hi"; }, 5000, m_hAccel)) << PaneText();
+    // A character from an input method, beyond eight bits: the euro sign.
+    INPUT euro[2] = {};
+    euro[0].type = euro[1].type = INPUT_KEYBOARD;
+    euro[0].ki.wScan = euro[1].ki.wScan = 0x20AC;
+    euro[0].ki.dwFlags = KEYEVENTF_UNICODE;
+    euro[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+    SendInput(2, euro, sizeof euro[0]);
+    ASSERT_TRUE(PumpUntil([this] { return PaneText() == "hi\x80"; }, 5000, m_hAccel)) << PaneText();
     SendChord({VK_CONTROL, VK_SHIFT, 'R'});
     ASSERT_TRUE(PumpUntil([] { return !g_bRecording; }, 5000, m_hAccel));
-    EXPECT_EQ(g_hJournalHook, nullptr);
+    EXPECT_EQ(GetMacroRun(), MACRO_IDLE);
     EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - Unbenannt");
     UpdatePlayMenuItem();
     EXPECT_FALSE(GetMenuState(g_hMenu, IDM_PLAY, MF_BYCOMMAND) & MF_GRAYED);
 
-    SetPaneText("");
-    SendChord({VK_CONTROL, VK_SHIFT, 'P'});
-    ASSERT_TRUE(PumpUntil([this] { return PaneText() == "hi"; }, 5000, m_hAccel)) << PaneText();
-    // The macro ends with the Ctrl+Shift+R that stopped it: played, it ends
-    // the playback, or starts a recording once the playback has ended.
-    ASSERT_TRUE(PumpUntil(PlaybackOver, 5000, m_hAccel));
-    EXPECT_EQ(PaneText(), "hi");
-    if (g_bRecording)
-        Command(IDM_RECORD);
+    // Played twice with its own keys: the stop keys are not in the macro, so
+    // neither playback starts a recording or loses the macro.
+    for (const char* expected : {"hi\x80hi\x80", "hi\x80hi\x80hi\x80"}) {
+        SendChord({VK_CONTROL, VK_SHIFT, 'P'});
+        ASSERT_TRUE(PumpUntil([this, expected] { return PaneText() == expected && PlaybackOver(); }, 5000,
+                              m_hAccel))
+            << PaneText();
+        EXPECT_FALSE(g_bRecording);
+        EXPECT_NE(g_pMacroHead, nullptr);
+    }
 }
 
-// The recorder sees the presses of the Ctrl+Shift+R that stops a recording
-// before the command runs, and a person lets go of the keys only later: the
-// macro ends with three presses.
-TEST_F(InputMacroTest, APlayedMacroLeavesNoKeyDown)
+// The playback waits for the keys that asked for it to be let go, and lets
+// go itself of every key it pressed: a macro made to end in Ctrl+Shift+R
+// (typed into another program, say) presses Record, which ends the playback.
+TEST_F(InputMacroTest, APlaybackWaitsForTheKeysThatAskedAndLeavesNoKeyDown)
 {
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
     MakeMacro({{WM_KEYDOWN, 'H'}, {WM_KEYUP, 'H'}, {WM_KEYDOWN, VK_CONTROL}, {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, 'R'}});
-    // A Ctrl held when the playback starts is let go first: a plain release, sent now.
     SendKey(VK_LCONTROL, true);
-    g_ownKeys.clear();
-    const DWORD dwStart = GetTickCount();
+    ASSERT_TRUE(PumpUntil([] { return !KeyUp(VK_LCONTROL); }, 5000, m_hAccel));
     SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
+    EXPECT_EQ(GetMacroRun(), MACRO_PLAY_WAITING);
+    PumpUntil([] { return false; }, 200, m_hAccel);
+    EXPECT_EQ(PaneText(), "") << "played while Ctrl was held";
+    SendKey(VK_LCONTROL, false);
     ASSERT_TRUE(PumpUntil(PlaybackOver, 5000, m_hAccel));
     EXPECT_EQ(PaneText(), "h");
-    ASSERT_FALSE(g_ownKeys.empty());
-    EXPECT_EQ(g_ownKeys[0].vkCode, DWORD(VK_LCONTROL));
-    EXPECT_NE(g_ownKeys[0].flags & LLKHF_UP, 0u);
-    EXPECT_LE(g_ownKeys[0].time - dwStart, GetTickCount() - dwStart);
-    // Left down, they would turn the user's next keys on the whole desktop
-    // into Ctrl+Shift shortcuts.
+    EXPECT_FALSE(g_bRecording);
+    EXPECT_NE(g_pMacroHead, nullptr);
     for (WORD vk : {WORD('R'), WORD(VK_SHIFT), WORD(VK_CONTROL)})
         EXPECT_TRUE(WaitKeyUp(vk)) << vk;
 }
 
 // Copies of the program run side by side (it starts them itself): each one
-// leaves out and counts only the keys it sent itself.
-TEST_F(InputMacroTest, OnlyThisCopysOwnKeysAreLeftOutOrCounted)
+// leaves out only the keys it sent itself.
+TEST_F(InputMacroTest, OnlyThisCopysOwnKeysAreLeftOut)
 {
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
     const ULONG_PTR otherCopy = MacroInputTag(GetCurrentProcessId() + 4);
@@ -216,41 +271,32 @@ TEST_F(InputMacroTest, OnlyThisCopysOwnKeysAreLeftOutOrCounted)
     SendChord({'A'}, MACRO_INPUT_TAG);  // as this copy's player sends them
     SendChord({'B'});                   // as any other program would
     SendChord({'C'}, otherCopy);        // as another copy's player would
-    ASSERT_TRUE(PumpUntil([this] { return PaneText() == "abc"; }, 5000, m_hAccel)) << PaneText();
+    SendChord({'D'}, MACRO_RELEASE_TAG);
+    // This copy's played keys reach no window while no playback runs.
+    ASSERT_TRUE(PumpUntil([this] { return PaneText() == "bcd"; }, 5000, m_hAccel)) << PaneText();
     Command(IDM_RECORD);
     std::vector<UINT> keys;
     for (MacroEvent* p = g_pMacroHead; p; p = p->pNext)
         keys.push_back(p->paramL & 0xFF);
     EXPECT_EQ(keys, (std::vector<UINT>{'B', 'B', 'C', 'C'}));
-
-    // The watch is shown another copy's keys only: this playback stays on
-    // its first key, which the watch never saw.
-    SetPaneText("");
-    g_hookSees = HookSees::OnlyD;
-    SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
-    ASSERT_NE(g_hJournalHook, nullptr);
-    SendChord({'D'}, otherCopy);
-    ASSERT_TRUE(PumpUntil([this] { return g_nDShown == 2 && PaneText() == "bd"; }, 5000, m_hAccel)) << PaneText();
-    Pump();
-    // The stall timer alone may have ended it on a slow machine, unmoved.
-    EXPECT_TRUE(g_pMacroPos == g_pMacroHead || (g_pMacroPos == nullptr && PaneText() == "bd"));
-    Command(IDM_RECORD);
-    EXPECT_TRUE(WaitKeyUp('B'));
 }
 
-// The keys go out one by one, so that stopping stops them.
-// Record and a system cancel (Ctrl+Esc, Ctrl+Alt+Del) stop a playback at
-// once: its keys go out one by one.
+// Record, a system cancel (Ctrl+Esc, Ctrl+Alt+Del) and a key of the user's
+// stop a playback at once, whatever of it is already on its way.
 TEST_F(InputMacroTest, StoppingALongPlaybackLeavesTheRestUntyped)
 {
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
     MakeMacro(Typed('A', 300));
-    const std::function<void()> stops[] = {
-        [this] { Command(IDM_RECORD); },
-        [this] { PostThreadMessageA(GetCurrentThreadId(), WM_CANCELJOURNAL, 0, 0); Pump(); }};
-    for (const auto& stop : stops) {
+    // The user's key is seen on another thread: a run already queued may be
+    // typed meanwhile.
+    const std::pair<std::function<void()>, size_t> stops[] = {
+        {[this] { Command(IDM_RECORD); }, 1},
+        {[this] { PostThreadMessageA(GetCurrentThreadId(), WM_CANCELJOURNAL, 0, 0); Pump(); }, 1},
+        {[this] { SendChord({'X'}); ASSERT_TRUE(PumpUntil(PlaybackOver, 5000, m_hAccel)); }, MACRO_RUN_EVENTS / 2 + 1}};
+    for (const auto& [stop, nSlack] : stops) {
         SetPaneText("");
         SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
+        ASSERT_EQ(GetMacroRun(), MACRO_PLAY_INPUT);
         // One message at a time: the playback keeps the queue from ever running dry.
         for (const DWORD start = GetTickCount(); PaneText().size() < 10 && GetTickCount() - start < 5000;) {
             MSG msg;
@@ -261,14 +307,14 @@ TEST_F(InputMacroTest, StoppingALongPlaybackLeavesTheRestUntyped)
         }
         const size_t nBefore = PaneText().size();
         stop();
-        EXPECT_EQ(g_hJournalHook, nullptr);
+        EXPECT_EQ(GetMacroRun(), MACRO_IDLE);
         EXPECT_FALSE(g_bRecording);
         // Keys arrive in order: once this one is in, so is every key that was on its way.
         SendChord({'Z'});
         ASSERT_TRUE(PumpUntil([this] { return PaneText().back() == 'z'; }, 5000, m_hAccel));
-        const size_t nTyped = PaneText().size() - 1;
-        EXPECT_LE(nTyped, nBefore + 1);  // at most the one key on its way
-        EXPECT_LT(nTyped, 300u);
+        const std::string text = PaneText();
+        EXPECT_LE(text.size(), nBefore + nSlack + 2) << text;
+        EXPECT_EQ(text.find_first_not_of('a'), text.size() - (text[text.size() - 2] == 'x' ? 2 : 1)) << text;
         EXPECT_TRUE(WaitKeyUp('A'));
     }
 }
@@ -276,14 +322,51 @@ TEST_F(InputMacroTest, StoppingALongPlaybackLeavesTheRestUntyped)
 TEST_F(InputMacroTest, APlaybackWhoseWatchSeesNothingEndsByTheTimer)
 {
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
-    MakeMacro(Typed('A', 3));
+    MakeMacro(Typed('A', MACRO_RUN_EVENTS));
     g_hookSees = HookSees::Nothing;
     SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
-    ASSERT_NE(g_hJournalHook, nullptr);
-    EXPECT_TRUE(PumpUntil([] { return g_hJournalHook == NULL; }, MACRO_STALL_MS + 3000, m_hAccel));
-    EXPECT_EQ(g_pMacroPos, nullptr);
-    EXPECT_EQ(PaneText(), "a");  // the first key; the rest was never sent
+    ASSERT_EQ(GetMacroRun(), MACRO_PLAY_INPUT);
+    EXPECT_TRUE(PumpUntil(PlaybackOver, MACRO_STALL_MS + 3000, m_hAccel));
+    // The first run; the rest was never sent.
+    EXPECT_EQ(PaneText(), std::string(MACRO_RUN_EVENTS / 2, 'a'));
     EXPECT_TRUE(WaitKeyUp('A'));
+    UpdatePlayMenuItem();
+    EXPECT_FALSE(GetMenuState(g_hMenu, IDM_PLAY, MF_BYCOMMAND) & MF_GRAYED);
+}
+
+static DWORD WINAPI TypeJKProc(LPVOID)
+{
+    Sleep(100);
+    SendChord({'J'});
+    SendChord({'K'});
+    return 0;
+}
+
+// A busy window delays no key of the desktop and loses no key of the
+// recording: the recorder answers the system from its own thread. Wine
+// gives up on a low-level hook after two seconds.
+TEST_F(InputMacroTest, ARecordingSurvivesABlockedWindowAndEndsWhenItsHookIsLost)
+{
+    g_pfnSetWindowsHookEx = RefuseJournalHooks;
+    Command(IDM_RECORD);
+    ASSERT_EQ(GetMacroRun(), MACRO_RECORD_KEYBOARD);
+    HANDLE hTyper = CreateThread(NULL, 0, TypeJKProc, NULL, 0, NULL);
+    ASSERT_NE(hTyper, nullptr);
+    Sleep(2600);
+    WaitForSingleObject(hTyper, 5000);
+    CloseHandle(hTyper);
+    ASSERT_TRUE(PumpUntil([this] { return PaneText() == "jk"; }, 5000, m_hAccel)) << PaneText();
+    EXPECT_EQ(CountEvents(), 4);
+    EXPECT_EQ(GetMacroRun(), MACRO_RECORD_KEYBOARD);
+    EXPECT_TRUE(g_bRecording);
+
+    // The system drops the hook (acted out by the gate): the recording ends
+    // as if Record had been pressed, keeping what it had.
+    g_hookSees = HookSees::Nothing;
+    SendChord({'L'});
+    ASSERT_TRUE(PumpUntil([] { return !g_bRecording; }, 5000, m_hAccel));
+    EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - Unbenannt");
+    EXPECT_EQ(CountEvents(), 4);
     UpdatePlayMenuItem();
     EXPECT_FALSE(GetMenuState(g_hMenu, IDM_PLAY, MF_BYCOMMAND) & MF_GRAYED);
 }
@@ -298,58 +381,40 @@ TEST_F(InputMacroTest, PlaybackFollowsTheSameStateTable)
     MacroEvent* pMacro = g_pMacroHead;
 
     SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
-    HHOOK hPlaying = g_hJournalHook;
-    ASSERT_NE(hPlaying, nullptr);
+    ASSERT_EQ(GetMacroRun(), MACRO_PLAY_INPUT);
     ASSERT_NE(g_pMacroPos, nullptr);
     SendMessageA(g_hwndMain, WM_COMMAND, IDM_PLAY, 0);   // Play while playing: nothing
     MSG msg;
     EXPECT_FALSE(PeekMessageA(&msg, g_hwndMain, WMU_PLAYMACRO, WMU_PLAYMACRO, PM_REMOVE));
-    SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
-    EXPECT_EQ(g_hJournalHook, hPlaying);
     UpdatePlayMenuItem();
     EXPECT_TRUE(GetMenuState(g_hMenu, IDM_PLAY, MF_BYCOMMAND) & MF_GRAYED);
 
     SendMessageA(g_hwndMain, WM_COMMAND, IDM_RECORD, 0);  // Record ends the playback
-    EXPECT_EQ(g_hJournalHook, nullptr);
+    EXPECT_EQ(GetMacroRun(), MACRO_IDLE);
     EXPECT_EQ(g_pMacroPos, nullptr);
     EXPECT_FALSE(g_bRecording);
     EXPECT_EQ(g_pMacroHead, pMacro);
-    EXPECT_FALSE(UnhookWindowsHookEx(hPlaying));
     Pump();
 
-    // Played to its end, the playback ends through the loop as a journal one does.
+    // Played to its end, it ends through the window as a journal one does.
     SetPaneText("");
     SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
-    ASSERT_TRUE(PumpUntil([this] { return g_hJournalHook == NULL && PaneText() == "x"; }, 5000, m_hAccel))
+    ASSERT_TRUE(PumpUntil([this] { return PlaybackOver() && PaneText() == "x"; }, 5000, m_hAccel))
         << PaneText();
-    EXPECT_EQ(g_pMacroPos, nullptr);
     EXPECT_EQ(CountEvents(), 2);
 }
 
-TEST_F(InputMacroTest, ClosingTheWindowLeavesNoHookOnEitherPath)
+TEST_F(InputMacroTest, ClosingTheWindowDuringAPlaybackLetsGoOfItsKeys)
 {
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
-    Command(IDM_RECORD);
-    HHOOK hRecording = g_hJournalHook;
-    ASSERT_NE(hRecording, nullptr);
-    SendChord({'Y'});
-    ASSERT_TRUE(PumpUntil([] { return CountEvents() == 2; }, 5000, m_hAccel));
-    Command(IDM_RECORD);
-
-    // With the watch shown nothing, the first key is the only one sent; once
-    // it is typed, no key of the macro is on its way.
-    SetPaneText("");
-    g_hookSees = HookSees::Nothing;
+    MakeMacro({{WM_KEYDOWN, 'Y'}});
+    g_hookSees = HookSees::Nothing;  // the watch never asks for more
     SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
-    HHOOK hPlaying = g_hJournalHook;
-    ASSERT_NE(hPlaying, nullptr);
+    ASSERT_EQ(GetMacroRun(), MACRO_PLAY_INPUT);
     ASSERT_TRUE(PumpUntil([this] { return PaneText() == "y"; }, 5000, m_hAccel));
     DestroyWindow(g_hwndMain);
-    EXPECT_EQ(g_hJournalHook, nullptr);
-    EXPECT_FALSE(UnhookWindowsHookEx(hPlaying));
-    EXPECT_FALSE(UnhookWindowsHookEx(hRecording));
+    EXPECT_EQ(GetMacroRun(), MACRO_IDLE);
     EXPECT_EQ(g_pMacroHead, nullptr);
     EXPECT_EQ(g_pMacroPos, nullptr);
-    // The close sends the release of the key the macro had pressed, and nothing more.
     EXPECT_TRUE(WaitKeyUp('Y'));
 }

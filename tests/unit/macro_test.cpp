@@ -1,5 +1,8 @@
-// Keystroke macros: the hook procedures called as the system calls them, and
-// the Record/Play commands through their whole state table.
+// Keystroke macros the journal way: the hook procedures called as Windows
+// calls them, and the Record/Play commands through their whole state table.
+// Wine calls a journal record hook only for this thread's keys, which is all
+// these tests type, and never calls a playback hook: the tests act out
+// Windows, whose journal hooks act on the whole desktop.
 #include "support/dialogs.h"
 #include "support/harness.h"
 #include "support/process.h"
@@ -7,6 +10,7 @@
 #include <vector>
 
 #include "app/shell.h"
+#include "macro/journal.h"
 #include "macro/macro.h"
 #include "res/resource.h"
 
@@ -14,6 +18,11 @@ namespace {
 
 class MacroTest : public EditorTest {
 protected:
+    void SetUp() override
+    {
+        g_bJournalRecordsDesktop = TRUE;
+        EditorTest::SetUp();
+    }
     void TearDown() override
     {
         g_pfnSetWindowsHookEx = SetWindowsHookExA;
@@ -38,6 +47,14 @@ protected:
         for (MacroEvent* p = g_pMacroHead; p; p = p->pNext)
             list.push_back(p->message);
         return list;
+    }
+
+    static MacroEvent* LastEvent()
+    {
+        MacroEvent* p = g_pMacroHead;
+        while (p && p->pNext)
+            p = p->pNext;
+        return p;
     }
 
     void RecordKeys(std::initializer_list<UINT> vks)
@@ -114,18 +131,24 @@ HHOOK WINAPI RefuseHook(int, HOOKPROC, HINSTANCE, DWORD)
 
 }  // namespace
 
-TEST_F(MacroTest, RecordingKeepsKeyPressesAndReleasesOnly)
+// System keys are kept as such (Alt and AltGr come as them); a release whose
+// press came before the recording is not part of it, and a key still held
+// at the end is let go at the end, so that a playback leaves none down.
+TEST_F(MacroTest, RecordingKeepsEveryKeyEventAndEndsWithEveryKeyReleased)
 {
     Command(IDM_RECORD);
     ASSERT_TRUE(g_bRecording);
     ASSERT_NE(g_hJournalHook, nullptr);
+    EXPECT_EQ(GetMacroRun(), MACRO_RECORD_JOURNAL);
     EXPECT_TRUE(RecordChecked());
     EXPECT_TRUE(CaptionMarked());
     EXPECT_TRUE(PlayGrayed());
 
+    Record(Key(WM_KEYUP, VK_SHIFT, 999));
     const EVENTMSG down = Key(WM_KEYDOWN, 'A', 1000);
     EXPECT_EQ(Record(down), 0);
-    Record(Key(WM_SYSKEYDOWN, VK_F10, 1001));
+    const EVENTMSG f10 = Key(WM_SYSKEYDOWN, VK_F10, 1001);
+    Record(f10);
     Record(Key(WM_SYSKEYUP, VK_MENU, 1002));
     EVENTMSG click = {WM_LBUTTONDOWN, 10, 20, 1003, g_hwndEdit};
     Record(click);
@@ -134,15 +157,17 @@ TEST_F(MacroTest, RecordingKeepsKeyPressesAndReleasesOnly)
     Record(Key(WM_KEYUP, 'A', 1005));
 
     ASSERT_NE(g_pMacroHead, nullptr);
-    EXPECT_EQ(RecordedMessages(), (std::vector<UINT>{WM_KEYDOWN, WM_KEYUP}));
+    EXPECT_EQ(RecordedMessages(), (std::vector<UINT>{WM_KEYDOWN, WM_SYSKEYDOWN, WM_KEYUP}));
     const MacroEvent* p = g_pMacroHead;
     EXPECT_EQ(p->paramL, down.paramL);
     EXPECT_EQ(p->paramH, down.paramH);
     EXPECT_EQ(p->time, down.time);
     EXPECT_EQ(p->hwnd, down.hwnd);
-    EXPECT_EQ(g_pMacroPos, p->pNext);  // the tail while recording
+    EXPECT_EQ(g_pMacroPos, LastEvent());  // the tail while recording
 
     Command(IDM_RECORD);
+    EXPECT_EQ(RecordedMessages(), (std::vector<UINT>{WM_KEYDOWN, WM_SYSKEYDOWN, WM_KEYUP, WM_SYSKEYUP}));
+    EXPECT_EQ(LastEvent()->paramL, f10.paramL | ((KF_REPEAT | KF_UP) << 8));
     EXPECT_FALSE(g_bRecording);
     EXPECT_EQ(g_hJournalHook, nullptr);
     EXPECT_EQ(g_pMacroPos, nullptr);
@@ -211,22 +236,29 @@ TEST_F(MacroTest, PlaybackPlaysEachEventOnceAndEndsAtTheLastSkip)
         recorded.push_back({p->message, p->time});
     EXPECT_EQ(got, recorded);
 
-    // Ended by the last skip itself, with no message for a loop to handle.
+    // The hook goes at the last skip itself, with no message for a loop to
+    // handle; the cursor stays until the window has taken the last key, so
+    // that a last key that is Record ends the playback instead of recording.
     EXPECT_EQ(g_hJournalHook, nullptr);
     EXPECT_FALSE(UnhookWindowsHookEx(hPlaying));
+    EXPECT_NE(g_pMacroPos, nullptr);
+    Pump();
     EXPECT_EQ(g_pMacroPos, nullptr);
     EXPECT_NE(g_pMacroHead, nullptr);
     EXPECT_FALSE(PlayGrayed());
 }
 
-// A message box's modal loop drops messages to the thread; a playback whose
-// end waited for one would keep the hook, and with it the user's keyboard
-// and mouse shut out, for good.
-TEST_F(MacroTest, APlaybackWhoseLastKeyOpensTheSavePromptEnds)
+// The macro's next keys would answer the prompt (N is Nein: the text would
+// be thrown away), so the playback ends before the prompt shows.
+TEST_F(MacroTest, APlaybackEndsBeforeTheSavePromptShows)
 {
     Command(IDM_RECORD);
     Record(Key(WM_KEYDOWN, VK_CONTROL, 1));
     Record(Key(WM_KEYDOWN, 'N', 2));  // Ctrl+N on a changed text: the save prompt
+    Record(Key(WM_KEYUP, 'N', 3));
+    Record(Key(WM_KEYUP, VK_CONTROL, 4));
+    Record(Key(WM_KEYDOWN, 'N', 5));
+    Record(Key(WM_KEYUP, 'N', 6));
     Command(IDM_RECORD);
     SetPaneText("Entwurf");
     SendMessageA(g_hwndEdit, EM_SETMODIFY, TRUE, 0);
@@ -240,10 +272,12 @@ TEST_F(MacroTest, APlaybackWhoseLastKeyOpensTheSavePromptEnds)
     ASSERT_EQ(script.Seen().size(), 1u);
     EXPECT_EQ(script.Seen()[0].kind, DialogKind::MessageBox);
     EXPECT_EQ(PaneText(), "Entwurf");
-    Pump();
     EXPECT_EQ(g_hJournalHook, nullptr);
     EXPECT_FALSE(UnhookWindowsHookEx(hPlaying)) << "the playback hook outlived the prompt";
     EXPECT_EQ(g_pMacroPos, nullptr);
+    EVENTMSG ev = {};
+    JournalPlaybackProc(HC_GETNEXT, 0, reinterpret_cast<LPARAM>(&ev));
+    EXPECT_EQ(ev.message, 0u);
 }
 
 TEST_F(MacroTest, PlayDuringRecordingOrPlaybackDoesNothing)
@@ -283,6 +317,7 @@ TEST_F(MacroTest, ASystemCancelKeepsWhatWasRecordedUntilTheNextRecord)
 {
     Command(IDM_RECORD);
     Record(Key(WM_KEYDOWN, 'K', 1));
+    Record(Key(WM_KEYUP, 'K', 2));
     PostThreadMessageA(GetCurrentThreadId(), WM_CANCELJOURNAL, 0, 0);
     Pump();
     EXPECT_EQ(g_hJournalHook, nullptr);
@@ -296,7 +331,7 @@ TEST_F(MacroTest, ASystemCancelKeepsWhatWasRecordedUntilTheNextRecord)
     EXPECT_FALSE(g_bRecording);
     EXPECT_FALSE(RecordChecked());
     EXPECT_FALSE(CaptionMarked());
-    EXPECT_EQ(RecordedMessages(), (std::vector<UINT>{WM_KEYDOWN}));
+    EXPECT_EQ(RecordedMessages(), (std::vector<UINT>{WM_KEYDOWN, WM_KEYUP}));
     EXPECT_FALSE(PlayGrayed());
 
     Command(IDM_RECORD);  // a second one starts afresh
@@ -304,37 +339,29 @@ TEST_F(MacroTest, ASystemCancelKeepsWhatWasRecordedUntilTheNextRecord)
     EXPECT_EQ(g_pMacroHead, nullptr);
 }
 
-TEST_F(MacroTest, RefusedHooksFollowTheFailureRows)
+// Refused every kind of hook, Record and Play change nothing: no mark that
+// claims a recording, the old macro kept, Play still able to try again.
+TEST_F(MacroTest, RefusedHooksLeaveEverythingAsItWas)
 {
     RecordKeys({'M'});
     MacroEvent* pMacro = g_pMacroHead;
     ASSERT_NE(pMacro, nullptr);
     g_pfnSetWindowsHookEx = RefuseHook;
 
-    // A refused playback: the cursor stays on the first event, no hook.
     Command(IDM_PLAY);
     Pump();
+    EXPECT_EQ(GetMacroRun(), MACRO_IDLE);
     EXPECT_EQ(g_hJournalHook, nullptr);
-    EXPECT_EQ(g_pMacroPos, pMacro);
-    EXPECT_FALSE(PlayGrayed());
-    Command(IDM_PLAY);
-    EXPECT_EQ(PostedPlayRequests(), 0);
-    Command(IDM_RECORD);  // ends the refused playback
-    EXPECT_FALSE(g_bRecording);
     EXPECT_EQ(g_pMacroPos, nullptr);
-    EXPECT_EQ(g_pMacroHead, pMacro);
+    EXPECT_FALSE(PlayGrayed());
 
-    // A refused recording: marks shown, the old macro gone, nothing recorded.
-    Command(IDM_RECORD);
-    EXPECT_TRUE(g_bRecording);
-    EXPECT_EQ(g_hJournalHook, nullptr);
-    EXPECT_TRUE(RecordChecked());
-    EXPECT_TRUE(CaptionMarked());
-    EXPECT_EQ(g_pMacroHead, nullptr);
     Command(IDM_RECORD);
     EXPECT_FALSE(g_bRecording);
-    EXPECT_EQ(g_pMacroHead, nullptr);
-    EXPECT_TRUE(PlayGrayed());
+    EXPECT_EQ(GetMacroRun(), MACRO_IDLE);
+    EXPECT_FALSE(RecordChecked());
+    EXPECT_FALSE(CaptionMarked());
+    EXPECT_EQ(g_pMacroHead, pMacro);
+    EXPECT_FALSE(PlayGrayed());
 }
 
 // The hook goes before the list, so no hook procedure can reach a freed node.
@@ -384,13 +411,14 @@ TEST_F(MacroTest, RealKeystrokesAreRecordedAndTheirPlaybackTypesThemAgain)
     EXPECT_FALSE(PlayGrayed());
     EXPECT_EQ(PaneText(), "hi");
 
-    // The letters are in the macro, in order, as presses and releases.
-    std::vector<std::pair<UINT, UINT>> letters;
+    // The letters, in order, as presses and releases, and nothing of the
+    // Ctrl+Shift+R that started the recording (its releases) or stopped it
+    // (its presses): played, that would start a recording over the macro.
+    std::vector<std::pair<UINT, UINT>> keys;
     for (MacroEvent* p = g_pMacroHead; p; p = p->pNext)
-        if (LOBYTE(p->paramL) == 'H' || LOBYTE(p->paramL) == 'I')
-            letters.push_back({p->message, LOBYTE(p->paramL)});
-    EXPECT_EQ(letters, (std::vector<std::pair<UINT, UINT>>{
-                           {WM_KEYDOWN, 'H'}, {WM_KEYUP, 'H'}, {WM_KEYDOWN, 'I'}, {WM_KEYUP, 'I'}}));
+        keys.push_back({p->message, LOBYTE(p->paramL)});
+    EXPECT_EQ(keys, (std::vector<std::pair<UINT, UINT>>{
+                        {WM_KEYDOWN, 'H'}, {WM_KEYUP, 'H'}, {WM_KEYDOWN, 'I'}, {WM_KEYUP, 'I'}}));
 
     SetPaneText("");
     Command(IDM_PLAY);
@@ -400,7 +428,7 @@ TEST_F(MacroTest, RealKeystrokesAreRecordedAndTheirPlaybackTypesThemAgain)
         DeliverPlayedKey(TakePlayedEvent());
     EXPECT_FALSE(UnhookWindowsHookEx(hPlaying));
     EXPECT_EQ(PaneText(), "hi");
-    // The macro ends with the presses of the Ctrl+Shift+R that stopped it;
-    // played after the end, they start a new recording.
-    EXPECT_TRUE(g_bRecording);
+    EXPECT_FALSE(g_bRecording);
+    EXPECT_EQ(GetMacroRun(), MACRO_IDLE);
+    EXPECT_FALSE(PlayGrayed());
 }

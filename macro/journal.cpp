@@ -1,0 +1,87 @@
+#include "macro/journal.h"
+
+#include "app/state.h"
+
+static BOOL s_bPlaying;     // from the start until the last event is taken
+static BOOL s_bAsked;       // HC_GETNEXT has come at least once
+static BOOL s_bEventTaken;  // the event at the cursor was handed over
+static HeldKeys s_held;
+
+LRESULT CALLBACK JournalRecordProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code < 0)
+        return CallNextHookEx(g_hJournalHook, code, wParam, lParam);
+    if (code == HC_ACTION)
+        RecordKeyEvent(reinterpret_cast<const EVENTMSG*>(lParam));
+    return 0;
+}
+
+static void EndJournalPlayback()
+{
+    s_bPlaying = FALSE;
+    UnhookWindowsHookEx(g_hJournalHook);
+    g_hJournalHook = NULL;
+    // The cursor stays until the main window has taken the end: the key just
+    // taken is dispatched first, and if it is Record it must find the
+    // playback still running, so that it ends it instead of starting over.
+    PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_DONE, 0);
+}
+
+LRESULT CALLBACK JournalPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code < 0)
+        return CallNextHookEx(g_hJournalHook, code, wParam, lParam);
+    if (!g_pMacroPos || !s_bPlaying)
+        return 0;
+    if (code == HC_GETNEXT) {
+        // The system may ask for the same event several times (it peeks
+        // before it takes one); only HC_SKIP moves on.
+        auto* pEvent = reinterpret_cast<EVENTMSG*>(lParam);
+        pEvent->message = g_pMacroPos->message;
+        pEvent->paramL = g_pMacroPos->paramL;
+        pEvent->paramH = g_pMacroPos->paramH;
+        pEvent->time = g_pMacroPos->time;
+        pEvent->hwnd = g_pMacroPos->hwnd;
+        s_bAsked = TRUE;
+        s_bEventTaken = TRUE;
+    } else if (code == HC_SKIP && s_bEventTaken) {
+        s_bEventTaken = FALSE;
+        NoteKeyEvent(&s_held, *g_pMacroPos);
+        if (g_pMacroPos->pNext)
+            g_pMacroPos = g_pMacroPos->pNext;
+        else
+            EndJournalPlayback();
+    }
+    return 0;  // no delay: the macro plays at the system's pace
+}
+
+HHOOK StartJournalRecording()
+{
+    return g_pfnSetWindowsHookEx(WH_JOURNALRECORD, JournalRecordProc, g_hInstance, 0);
+}
+
+HHOOK StartJournalPlayback()
+{
+    s_bAsked = FALSE;
+    s_bEventTaken = FALSE;
+    ZeroMemory(&s_held, sizeof s_held);
+    s_bPlaying = TRUE;
+    HHOOK hHook = g_pfnSetWindowsHookEx(WH_JOURNALPLAYBACK, JournalPlaybackProc, g_hInstance, 0);
+    s_bPlaying = hHook != NULL;
+    return hHook;
+}
+
+void StopJournalPlayback()
+{
+    s_bPlaying = FALSE;
+}
+
+BOOL JournalPlaybackAsked()
+{
+    return s_bAsked;
+}
+
+const HeldKeys* JournalHeldKeys()
+{
+    return &s_held;
+}
