@@ -320,7 +320,6 @@ BOOL StartKeyboardRecording()
 {
     if (!StartHookThread())
         return FALSE;
-    WatchThreadQueue();
     if (!SendMessageA(s_hwndHost, HOST_RECORD, 0, 0))
         return FALSE;
     SetTimer(g_hwndMain, RECORD_CHECK_TIMER_ID, RECORD_CHECK_MS, RecordCheckTimerProc);
@@ -389,7 +388,6 @@ BOOL StartInputPlayback()
 {
     if (!g_pMacroHead || !StartHookThread())
         return FALSE;
-    WatchThreadQueue();
     s_cSent = 0;
     s_bPlaying = TRUE;
     s_bKeysWanted = TRUE;

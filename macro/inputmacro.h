@@ -47,6 +47,7 @@ void SendKeyReleases(const HeldKeys* pHeld);
 // Watches what this thread takes from its queue, in every loop that takes
 // it (menus, message boxes, dialogs): the system's WM_CANCELJOURNAL, which
 // such loops would drop, and played keys that arrive after their playback.
+// Installed before the first recording or playback either way, and kept.
 void WatchThreadQueue();
 
 LRESULT CALLBACK KeyboardRecordProc(int code, WPARAM wParam, LPARAM lParam);

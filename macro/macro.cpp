@@ -74,6 +74,7 @@ void StartRecording()
 {
     if (s_run != MACRO_IDLE)
         return;
+    WatchThreadQueue();
     // The list is emptied before a hook goes in: the low-level recorder
     // appends from its own thread as soon as it is in.
     MacroEvent* pOld = g_pMacroHead;
@@ -134,6 +135,7 @@ static VOID CALLBACK JournalWatchTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DW
 
 static void BeginPlaying()
 {
+    WatchThreadQueue();
     if (!s_bJournalPlaybackSilent && (g_hJournalHook = StartJournalPlayback()) != NULL) {
         s_run = MACRO_PLAY_JOURNAL;
         SetTimer(g_hwndMain, JOURNAL_WATCH_TIMER_ID, JOURNAL_SILENT_MS, JournalWatchTimerProc);

@@ -318,7 +318,15 @@ TEST_F(MacroTest, ASystemCancelKeepsWhatWasRecordedUntilTheNextRecord)
     Command(IDM_RECORD);
     Record(Key(WM_KEYDOWN, 'K', 1));
     Record(Key(WM_KEYUP, 'K', 2));
+    // Taken by the save prompt's own loop, which dispatches it to no window.
+    SetPaneText("Entwurf");
+    SendMessageA(g_hwndEdit, EM_SETMODIFY, TRUE, 0);
     PostThreadMessageA(GetCurrentThreadId(), WM_CANCELJOURNAL, 0, 0);
+    {
+        DialogScript script({Answer(IDCANCEL)});
+        SendMessageA(g_hwndMain, WM_COMMAND, IDM_NEW, 0);
+        EXPECT_EQ(script.Done(), 1u);
+    }
     Pump();
     EXPECT_EQ(g_hJournalHook, nullptr);
     EXPECT_EQ(g_pMacroPos, nullptr);
