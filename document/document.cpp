@@ -92,6 +92,19 @@ BOOL StoredNameOpensDocument()
     return !g_wszDocumentPath[0] || MatchNames(g_szFileName, g_wszDocumentPath) != NAMES_DIFFER;
 }
 
+BOOL RenewDocumentName()
+{
+    if (StoredNameOpensDocument())
+        return TRUE;
+    char szStored[MAX_PATH];
+    wchar_t szLong[MAX_PATH];
+    if (!GetStoredName(g_wszDocumentPath, TRUE, FALSE, szStored, szLong))
+        return FALSE;
+    lstrcpynA(g_szFileName, szStored, MAX_PATH);
+    lstrcpynW(g_wszDocumentPath, szLong, MAX_PATH);
+    return TRUE;
+}
+
 // The wait cursor for the length of one file operation; the previous cursor
 // comes back on every path through the operation.
 static HCURSOR ShowWaitCursor()

@@ -38,6 +38,11 @@ BOOL ComposeShownName(char* pszOut, int cchOut);
 // would then write into a file the user never chose.
 BOOL StoredNameOpensDocument();
 
+// When g_szFileName no longer opens the document's file but the user's name
+// for it still does, g_szFileName becomes a spelling of that name which opens
+// it again. FALSE when the document's file cannot be named so.
+BOOL RenewDocumentName();
+
 // The document's name and untitled flag, kept across an operation that
 // adopts a new name first and may have to take it back.
 struct DocumentName {

@@ -96,7 +96,8 @@ static void AdoptDocumentName(DocumentName* previous, const char* pszName, const
     g_bUntitled = FALSE;
 }
 
-// Shown when the document's name now opens another file (code page 1252).
+// Shown when the document's name now opens another file and its own file is
+// gone (code page 1252).
 const char kFileReplaced[] =
     "Das Dokument kann nicht gespeichert werden.\n\n"
     "Unter seinem Namen findet sich jetzt eine andere Datei, die nicht \xFC" "berschrieben wird. "
@@ -163,9 +164,14 @@ BOOL FileSave(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
 {
     if (g_bUntitled)
         return FileSaveAs(hInstance, hwndMain, hwndEdit);
+    // Under Wine a short name can come to open a twin when a save reorders
+    // the folder; on Windows one is handed out again after a delete.
     if (!StoredNameOpensDocument()) {
-        ShowFileReplaced(hInstance, hwndMain);
-        return FALSE;
+        if (!RenewDocumentName()) {
+            ShowFileReplaced(hInstance, hwndMain);
+            return FALSE;
+        }
+        UpdateTitle(hInstance, hwndMain, g_bRecording);
     }
     return SaveDocument(hwndEdit);
 }

@@ -30,6 +30,12 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes);
 // The whole file, or "<missing>" when it cannot be read.
 std::string ReadBytes(const std::string& path);
 std::string ReadBytes(const std::wstring& path);
+// Writes or reads the file named leaf in folder from the Linux side, where
+// the name is taken literally: through Wine, a name like another file's short
+// name may open that file instead. Names and bytes hold no single quote.
+bool WriteBytesFromLinux(const std::string& folder, const std::string& leaf,
+                         const std::string& bytes);
+std::string ReadBytesFromLinux(const std::string& folder, const std::string& leaf);
 std::string ShortPath(const std::string& path);
 // The short form of a wide path, in ANSI bytes when it holds only characters
 // of the code page; "" otherwise.
