@@ -36,6 +36,10 @@ std::string ReadBytes(const std::wstring& path);
 bool WriteBytesFromLinux(const std::string& folder, const std::string& leaf,
                          const std::string& bytes);
 std::string ReadBytesFromLinux(const std::string& folder, const std::string& leaf);
+// A file in folder whose reads end before its size: a link, made from the
+// Linux side, to a value under /sys, which Linux gives the size 4096 and
+// reads as its few bytes. Its path, or "" where there is none.
+std::string MakeShortReadFile(const std::string& folder);
 std::string ShortPath(const std::string& path);
 // The short form of a wide path, in ANSI bytes when it holds only characters
 // of the code page; "" otherwise.
