@@ -154,18 +154,22 @@ BOOL IsShortcutFile(const wchar_t* pszPath)
     return dwAttributes != INVALID_FILE_ATTRIBUTES && !(dwAttributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The target a shortcut names, read in the wide form. Not resolved: a search
-// for a moved target could find another file than the one the dialog took.
+// The target a shortcut names, read in the wide form from its item list:
+// the path it also holds may be stored in ANSI, a look-alike of the target's
+// name. Not resolved: a search for a moved target could find another file
+// than the one the dialog took.
 BOOL ReadShortcutTarget(const wchar_t* pszLink, wchar_t* pszTarget)
 {
     static const CLSID kClsidShellLink = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
     static const IID kIidShellLinkW = {0x000214F9, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
     static const IID kIidPersistFile = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    auto pfnGetPath = GetShellFunction<BOOL(WINAPI*)(PCIDLIST_ABSOLUTE, LPWSTR)>("SHGetPathFromIDListW");
+    auto pfnFree = GetSystemFunction<void(WINAPI*)(LPVOID)>(SYSLIB_OLE32, "CoTaskMemFree");
     auto pfnInitialize = GetSystemFunction<HRESULT(WINAPI*)(LPVOID, DWORD)>(SYSLIB_OLE32, "CoInitializeEx");
     auto pfnCreate = GetSystemFunction<HRESULT(WINAPI*)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*)>(
         SYSLIB_OLE32, "CoCreateInstance");
     auto pfnUninitialize = GetSystemFunction<void(WINAPI*)()>(SYSLIB_OLE32, "CoUninitialize");
-    if (!pfnInitialize || !pfnCreate || !pfnUninitialize)
+    if (!pfnGetPath || !pfnFree || !pfnInitialize || !pfnCreate || !pfnUninitialize)
         return FALSE;
     // The dialog has the thread in its apartment already; this only counts.
     const HRESULT hrInit = pfnInitialize(NULL, COINIT_APARTMENTTHREADED);
@@ -175,10 +179,12 @@ BOOL ReadShortcutTarget(const wchar_t* pszLink, wchar_t* pszTarget)
                             reinterpret_cast<void**>(&pLink)))) {
         IPersistFile* pFile = NULL;
         if (SUCCEEDED(pLink->QueryInterface(kIidPersistFile, reinterpret_cast<void**>(&pFile)))) {
-            WIN32_FIND_DATAW data;
+            PIDLIST_ABSOLUTE pidl = NULL;
             pszTarget[0] = L'\0';
             bRead = SUCCEEDED(pFile->Load(pszLink, STGM_READ)) &&
-                    pLink->GetPath(pszTarget, MAX_PATH, &data, 0) == S_OK && pszTarget[0];
+                    pLink->GetIDList(&pidl) == S_OK && pidl && pfnGetPath(pidl, pszTarget) &&
+                    pszTarget[0];
+            pfnFree(pidl);
             pFile->Release();
         }
         pLink->Release();

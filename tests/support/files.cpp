@@ -1,6 +1,7 @@
 #include "support/files.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -135,6 +136,26 @@ std::string ReadBytesFromLinux(const std::string& folder, const std::string& lea
     const std::string bytes = ReadBytes(copy);
     DeleteFileA(copy.c_str());
     return bytes;
+}
+
+bool MakeShortcut(const std::wstring& link, const std::wstring& target)
+{
+    const HRESULT hrInit = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    bool bMade = false;
+    IShellLinkW* pLink = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&pLink)))) {
+        IPersistFile* pFile = nullptr;
+        if (SUCCEEDED(pLink->SetPath(target.c_str())) &&
+            SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pFile)))) {
+            bMade = SUCCEEDED(pFile->Save(link.c_str(), TRUE));
+            pFile->Release();
+        }
+        pLink->Release();
+    }
+    if (SUCCEEDED(hrInit))
+        CoUninitialize();
+    return bMade;
 }
 
 std::string MakeShortReadFile(const std::string& folder)

@@ -40,6 +40,8 @@ std::string ReadBytesFromLinux(const std::string& folder, const std::string& lea
 // Linux side, to a value under /sys, which Linux gives the size 4096 and
 // reads as its few bytes. Its path, or "" where there is none.
 std::string MakeShortReadFile(const std::string& folder);
+// A shell shortcut (.lnk) at link that points at target.
+bool MakeShortcut(const std::wstring& link, const std::wstring& target);
 std::string ShortPath(const std::string& path);
 // The short form of a wide path, in ANSI bytes when it holds only characters
 // of the code page; "" otherwise.
