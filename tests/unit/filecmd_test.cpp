@@ -552,3 +552,46 @@ TEST_F(FileCommandTest, AShortcutOpensItsTargetAndNeverALookAlike)
     EXPECT_FALSE(dlg.Confirm(m_dir / "Omega.txt"));
     EXPECT_EQ(script.Done(), 1u);
 }
+
+// The document's name held in a short form that came to open another file (a
+// twin under Wine; on Windows a short name handed out again after a delete):
+// Save writes into the document's own file under its long name, and when that
+// is gone, into no file at all.
+TEST_F(FileCommandTest, SaveWritesOnlyIntoTheDocumentsOwnFile)
+{
+    ASSERT_TRUE(WriteBytes(m_dir / "Notizen 00118.txt", "EINS"));
+    ASSERT_TRUE(WriteBytes(m_dir / "Notizen 01002.txt", "ZWEI"));
+    const std::string shortName = ShortPath(m_dir / "Notizen 00118.txt");
+    ASSERT_EQ(shortName, ShortPath(m_dir / "Notizen 01002.txt"));
+    // The one the short name does not open now is the document's.
+    const bool bFirst = ReadBytes(shortName) == "EINS";
+    const std::string own = m_dir / (bFirst ? "Notizen 01002.txt" : "Notizen 00118.txt");
+    const std::string other = m_dir / (bFirst ? "Notizen 00118.txt" : "Notizen 01002.txt");
+    const std::string otherText = ReadBytes(other);
+    UseFile(shortName);
+    lstrcpynW(g_wszDocumentPath, Wide(own).c_str(), MAX_PATH);
+
+    Type("neu");
+    {
+        DialogScript script({});
+        Command(IDM_SAVE);
+        EXPECT_TRUE(script.Seen().empty());
+    }
+    EXPECT_FALSE(Modified());
+    EXPECT_EQ(ReadBytes(own), "neu");
+    EXPECT_EQ(ReadBytes(other), otherText);
+    EXPECT_EQ(std::string(g_szFileName), own);
+
+    UseFile(shortName);
+    ASSERT_TRUE(DeleteFileA(own.c_str()));
+    Type("noch neuer");
+    {
+        DialogScript script({Answer(IDOK)});
+        Command(IDM_SAVE);
+        ASSERT_EQ(script.Done(), 1u);
+        EXPECT_EQ(script.Seen()[0].text.rfind("Das Dokument kann nicht gespeichert werden.", 0), 0u);
+    }
+    EXPECT_TRUE(Modified());
+    EXPECT_EQ(ReadBytes(other), otherText);
+    EXPECT_EQ(ReadBytes(own), "<missing>");
+}
