@@ -448,17 +448,17 @@ public:
         wc.hInstance = GetModuleHandleW(NULL);
         wc.lpszClassName = L"TekstorConfirmedDialog";
         RegisterClassW(&wc);
-        s_pidl = ILCreateFromPathW(folder.c_str());
+        m_pidl = folder.empty() ? nullptr : ILCreateFromPathW(folder.c_str());
         m_hwnd = CreateWindowW(wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
                                wc.hInstance, NULL);
+        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(m_pidl));
         CreateWindowW(L"Edit", field.c_str(), WS_CHILD, 0, 0, 10, 10, m_hwnd,
                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(edt1)), wc.hInstance, NULL);
     }
     ~ConfirmedDialog()
     {
         DestroyWindow(m_hwnd);
-        ILFree(s_pidl);
-        s_pidl = nullptr;
+        ILFree(m_pidl);
     }
     // The confirmation through the hook: true when it lets the dialog close.
     bool Confirm(std::string result)
@@ -479,17 +479,18 @@ private:
     static LRESULT CALLBACK DialogProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     {
         if (uMsg == CDM_GETFOLDERIDLIST) {
-            const UINT cb = ILGetSize(s_pidl);
+            // Without a folder of the file system, as in a library, no list.
+            auto pidl = reinterpret_cast<PIDLIST_ABSOLUTE>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+            const UINT cb = pidl ? ILGetSize(pidl) : 0;
             if (cb <= wParam)
-                CopyMemory(reinterpret_cast<void*>(lParam), s_pidl, cb);
+                CopyMemory(reinterpret_cast<void*>(lParam), pidl, cb);
             return cb;
         }
         return DefWindowProcW(hwnd, uMsg, wParam, lParam);
     }
-    static PIDLIST_ABSOLUTE s_pidl;
+    PIDLIST_ABSOLUTE m_pidl = nullptr;
     HWND m_hwnd = NULL;
 };
-PIDLIST_ABSOLUTE ConfirmedDialog::s_pidl;
 
 const char kChoiceUnknown[] = "Tekstor kann nicht sicher feststellen, welche Datei gew\xE4hlt wurde.";
 
@@ -523,6 +524,14 @@ TEST_F(FileCommandTest, TheDialogsResultMustBeFolderAndFieldExactly)
     }
     EXPECT_TRUE(TakeChosenName(g_hwndMain, (m_dir / "Stra\xDF" "e.txt").c_str(), szName, szLong));
     EXPECT_EQ(ReadBytes(szName), "scharf");
+
+    // A view that is no folder of the file system (a library, search results).
+    ConfirmedDialog nowhere(L"", L"Stra\xDF" L"e.txt");
+    ForgetChosenName(FALSE);
+    DialogScript script({Answer(IDOK)});
+    EXPECT_FALSE(nowhere.Confirm(m_dir / "Stra\xDF" "e.txt"));
+    ASSERT_EQ(script.Done(), 1u);
+    EXPECT_EQ(script.Seen()[0].text.rfind(kChoiceUnknown, 0), 0u);
 }
 
 // Windows' dialog returns a shortcut's target best-fit: for a shortcut to
@@ -583,6 +592,7 @@ TEST_F(FileCommandTest, SaveWritesOnlyIntoTheDocumentsOwnFile)
     EXPECT_EQ(std::string(g_szFileName), own);
 
     UseFile(shortName);
+    lstrcpynW(g_wszDocumentPath, Wide(own).c_str(), MAX_PATH);
     ASSERT_TRUE(DeleteFileA(own.c_str()));
     Type("noch neuer");
     {
