@@ -37,5 +37,9 @@ extern MacroEvent* g_pMacroHead;
 extern MacroEvent* g_pMacroPos;
 extern char g_szFileName[MAX_PATH];
 extern BOOL g_bUntitled;
+// The long wide form of the name the user gave for the document's file, which
+// g_szFileName may hold in a short form: a save writes only while both still
+// open one file. Empty when there is nothing to compare with.
+extern wchar_t g_wszDocumentPath[MAX_PATH];
 
 #endif

@@ -1,6 +1,7 @@
 #include "app/syslib.h"
 
-static const char* const kLibraryNames[SYSLIB_COUNT] = {"comdlg32.dll", "shell32.dll"};
+static const char* const kLibraryNames[SYSLIB_COUNT] = {"comdlg32.dll", "shell32.dll",
+                                                          "ole32.dll"};
 
 // LOAD_LIBRARY_SEARCH_SYSTEM32 is known where AddDllDirectory is (Windows 8,
 // and Vista and 7 with update KB2533623); older systems refuse the flag with
@@ -9,6 +10,20 @@ static bool HasSearchFlags()
 {
     HMODULE hKernel = GetModuleHandleA("kernel32.dll");
     return hKernel && GetProcAddress(hKernel, "AddDllDirectory");
+}
+
+void RestrictLibrarySearch()
+{
+    // Found by name: where kernel32 lacks it (Vista and 7 without KB2533623),
+    // an import would keep the program from starting at all.
+    HMODULE hKernel = GetModuleHandleA("kernel32.dll");
+    auto pfnSetDefault = reinterpret_cast<BOOL(WINAPI*)(DWORD)>(reinterpret_cast<void*>(
+        hKernel ? GetProcAddress(hKernel, "SetDefaultDllDirectories") : NULL));
+    if (pfnSetDefault && pfnSetDefault(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return;
+    // Takes the current folder out of the search; the program's own folder
+    // stays first there, which only the call above can change.
+    SetDllDirectoryW(L"");
 }
 
 // There the full path does the same. With the altered search path, the

@@ -8,9 +8,15 @@
 
 #include <windows.h>
 
+// From the very start of the run: every library loaded later by name (by the
+// dialogs, the shell extensions they host, their delayed imports) comes from
+// the system folder, never from the program's folder or the current one.
+void RestrictLibrarySearch();
+
 enum SystemLibrary {
     SYSLIB_COMDLG32,  // the file and find dialogs
     SYSLIB_SHELL32,   // drops, the shown name of a file, starting a new copy
+    SYSLIB_OLE32,     // reading a shortcut chosen in a file dialog
     SYSLIB_COUNT
 };
 

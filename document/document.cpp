@@ -76,13 +76,33 @@ void RememberDocumentName(DocumentName* name)
 {
     lstrcpynA(name->szFileName, g_szFileName, MAX_PATH);
     name->bUntitled = g_bUntitled;
+    lstrcpynW(name->wszDocumentPath, g_wszDocumentPath, MAX_PATH);
 }
 
 void RestoreDocumentName(const DocumentName* name, HINSTANCE hInstance, HWND hwndMain)
 {
     lstrcpynA(g_szFileName, name->szFileName, MAX_PATH);
     g_bUntitled = name->bUntitled;
+    lstrcpynW(g_wszDocumentPath, name->wszDocumentPath, MAX_PATH);
     UpdateTitle(hInstance, hwndMain, g_bRecording);
+}
+
+BOOL StoredNameOpensDocument()
+{
+    return !g_wszDocumentPath[0] || MatchNames(g_szFileName, g_wszDocumentPath) != NAMES_DIFFER;
+}
+
+BOOL RenewDocumentName()
+{
+    if (StoredNameOpensDocument())
+        return TRUE;
+    char szStored[MAX_PATH];
+    wchar_t szLong[MAX_PATH];
+    if (!GetStoredName(g_wszDocumentPath, TRUE, FALSE, szStored, szLong))
+        return FALSE;
+    lstrcpynA(g_szFileName, szStored, MAX_PATH);
+    lstrcpynW(g_wszDocumentPath, szLong, MAX_PATH);
+    return TRUE;
 }
 
 // The wait cursor for the length of one file operation; the previous cursor
@@ -116,10 +136,18 @@ static BOOL ReadWholeFile(HANDLE hFile, TextBuffer* text)
     text->cchText = dwSize ? dwSize : 1;
     if (!GetEditText(NULL, text))
         return FALSE;
-    DWORD dwRead = 0;
-    if (dwSize && !ReadFile(hFile, text->pszText, dwSize, &dwRead, NULL)) {
-        FreeEditText(text);
-        return FALSE;
+    // A read may return less than asked (the file shrank, a network read
+    // ended early); what came is read on from, and a file that ends before
+    // its size is no whole text: loaded, the next save would cut it there.
+    DWORD cbDone = 0;
+    while (cbDone < dwSize) {
+        DWORD dwRead = 0;
+        if (!ReadFile(hFile, text->pszText + cbDone, dwSize - cbDone, &dwRead, NULL) ||
+            dwRead == 0) {
+            FreeEditText(text);
+            return FALSE;
+        }
+        cbDone += dwRead;
     }
     return TRUE;
 }
@@ -443,10 +471,12 @@ BOOL SaveDocument(HWND hwndEdit)
         return FALSE;
     }
     BOOL bSaved = FALSE;
-    HANDLE hFile = OpenForInPlace(g_szFileName);
+    // A name that now opens another file is not written at all.
+    const BOOL bOwnFile = StoredNameOpensDocument();
+    HANDLE hFile = bOwnFile ? OpenForInPlace(g_szFileName) : INVALID_HANDLE_VALUE;
     if (hFile != INVALID_HANDLE_VALUE)
         bSaved = SaveOverExistingFile(hFile, g_szFileName, &text);
-    else if (GetLastError() == ERROR_FILE_NOT_FOUND)
+    else if (bOwnFile && GetLastError() == ERROR_FILE_NOT_FOUND)
         bSaved = SaveAsNewFile(g_szFileName, &text);
     FreeEditText(&text);
     if (bSaved)

@@ -12,7 +12,8 @@ constexpr int CAPTION_SIZE = 290;
 // file's text could not be put into the pane; the pane is then unchanged.
 BOOL LoadDocument(HWND hwndEdit);
 
-// Writes the pane's text to the file named by g_szFileName. TRUE only when
+// Writes the pane's text to the file named by g_szFileName, unless that name
+// no longer opens the document's file (StoredNameOpensDocument). TRUE only when
 // every byte was written; only then is the modification flag cleared. The
 // file keeps its names, links, attributes and rights, and holds either its
 // old content or the whole new text (how: see the save code).
@@ -32,11 +33,22 @@ void UpdateTitle(HINSTANCE hInstance, HWND hwndMain, BOOL bRecording);
 // g_szFileName as stored (cut to cchOut) and the result is FALSE.
 BOOL ComposeShownName(char* pszOut, int cchOut);
 
+// FALSE when g_szFileName now opens another file than the name the user gave
+// for the document (or one of them opens a file and the other none): a save
+// would then write into a file the user never chose.
+BOOL StoredNameOpensDocument();
+
+// When g_szFileName no longer opens the document's file but the user's name
+// for it still does, g_szFileName becomes a spelling of that name which opens
+// it again. FALSE when the document's file cannot be named so.
+BOOL RenewDocumentName();
+
 // The document's name and untitled flag, kept across an operation that
 // adopts a new name first and may have to take it back.
 struct DocumentName {
     char szFileName[MAX_PATH];
     BOOL bUntitled;
+    wchar_t wszDocumentPath[MAX_PATH];
 };
 void RememberDocumentName(DocumentName* name);
 // Puts the remembered name back and recomposes the caption.

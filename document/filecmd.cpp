@@ -61,6 +61,7 @@ BOOL FileNew(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
     if (!QuerySaveChanges(hInstance, hwndMain, hwndEdit))
         return FALSE;
     LoadStringA(hInstance, IDS_UNTITLED, g_szFileName, 29);
+    g_wszDocumentPath[0] = L'\0';
     g_bUntitled = TRUE;
     UpdateTitle(hInstance, hwndMain, g_bRecording);
     // Replacing the whole text also clears the modification flag and the undo
@@ -89,35 +90,33 @@ static void BuildFilterList(HINSTANCE hInstance, char* pszFilter)
 
 // The name a file command works under; the previous one is kept so that a
 // failed load or save can put it back.
-static void AdoptDocumentName(DocumentName* previous, const char* pszName)
+static void AdoptDocumentName(DocumentName* previous, const char* pszName, const wchar_t* pszLong)
 {
     RememberDocumentName(previous);
     lstrcpynA(g_szFileName, pszName, MAX_PATH);
+    lstrcpynW(g_wszDocumentPath, pszLong, MAX_PATH);
     g_bUntitled = FALSE;
 }
 
-// Why a chosen name is refused: it holds characters outside the code page
-// and the file has no short name without them (code page 1252 texts).
-const char kOpenNameRefused[] =
-    "Die Datei kann nicht ge\xF6" "ffnet werden.\n\n"
-    "Ihr Name enth\xE4lt Zeichen, die Tekstor nicht verarbeiten kann. "
-    "Benennen Sie die Datei um, und versuchen Sie es erneut.";
-const char kSaveNameRefused[] =
-    "Unter diesem Namen kann nicht gespeichert werden.\n\n"
-    "Der Name enth\xE4lt Zeichen, die Tekstor nicht verarbeiten kann. "
-    "W\xE4hlen Sie einen anderen Namen.";
+// Shown when the document's name now opens another file and its own file is
+// gone (code page 1252).
+const char kFileReplaced[] =
+    "Das Dokument kann nicht gespeichert werden.\n\n"
+    "Unter seinem Namen findet sich jetzt eine andere Datei, die nicht \xFC" "berschrieben wird. "
+    "Speichern Sie das Dokument mit \x84Speichern unter\x93 unter einem anderen Namen.";
 
-static void ShowNameRefused(HINSTANCE hInstance, HWND hwndMain, const char* pszText)
+static void ShowFileReplaced(HINSTANCE hInstance, HWND hwndMain)
 {
     char szCaption[PROMPT_HALF] = "";
     LoadStringA(hInstance, IDS_APPNAME, szCaption, PROMPT_HALF - 1);
-    MessageBoxA(hwndMain, pszText, szCaption, MB_OK | MB_ICONEXCLAMATION);
+    EndPlaybackBeforeOwnWindow();
+    MessageBoxA(hwndMain, kFileReplaced, szCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
-static BOOL RunFileDialog(const char* pszFunction, OPENFILENAMEA* ofn)
+static BOOL RunFileDialog(const char* pszFunction, OPENFILENAMEA* ofn, BOOL bSaving)
 {
     EndPlaybackBeforeOwnWindow();
-    ForgetChosenName();
+    ForgetChosenName(bSaving);
     auto pfn = GetCommonDialogFunction<BOOL(WINAPI*)(LPOPENFILENAMEA)>(pszFunction);
     return pfn ? pfn(ofn) : FALSE;
 }
@@ -149,21 +148,14 @@ BOOL FileOpen(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
     char szFilter[FILTER_SIZE];
     OPENFILENAMEA ofn;
     PrepareFileDialog(&ofn, hInstance, hwndMain, szFile, szFilter, OPEN_DIALOG_FLAGS);
-    if (!RunFileDialog("GetOpenFileNameA", &ofn))
-        return FALSE;
     char szChosen[MAX_PATH];
-    if (!TakeChosenName(szFile, szChosen)) {
-        ShowNameRefused(hInstance, hwndMain, kOpenNameRefused);
-        return FALSE;
-    }
-    // A name the user only asked to create has no short form and ends here.
-    char szShort[MAX_PATH];
-    const DWORD cchShort = GetShortPathNameA(szChosen, szShort, MAX_PATH);
-    if (cchShort == 0 || cchShort >= MAX_PATH)
+    wchar_t szLong[MAX_PATH];
+    if (!RunFileDialog("GetOpenFileNameA", &ofn, FALSE) ||
+        !TakeChosenName(hwndMain, szFile, szChosen, szLong))
         return FALSE;
 
     DocumentName previous;
-    AdoptDocumentName(&previous, szShort);
+    AdoptDocumentName(&previous, szChosen, szLong);
     if (!LoadDocument(hwndEdit)) {
         RestoreDocumentName(&previous, hInstance, hwndMain);
         return FALSE;
@@ -176,6 +168,15 @@ BOOL FileSave(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
 {
     if (g_bUntitled)
         return FileSaveAs(hInstance, hwndMain, hwndEdit);
+    // Under Wine a short name can come to open a twin when a save reorders
+    // the folder; on Windows one is handed out again after a delete.
+    if (!StoredNameOpensDocument()) {
+        if (!RenewDocumentName()) {
+            ShowFileReplaced(hInstance, hwndMain);
+            return FALSE;
+        }
+        UpdateTitle(hInstance, hwndMain, g_bRecording);
+    }
     return SaveDocument(hwndEdit);
 }
 
@@ -185,16 +186,14 @@ BOOL FileSaveAs(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
     char szFilter[FILTER_SIZE];
     OPENFILENAMEA ofn;
     PrepareFileDialog(&ofn, hInstance, hwndMain, szFile, szFilter, SAVE_DIALOG_FLAGS);
-    if (!RunFileDialog("GetSaveFileNameA", &ofn))
-        return FALSE;
     char szChosen[MAX_PATH];
-    if (!TakeChosenName(szFile, szChosen)) {
-        ShowNameRefused(hInstance, hwndMain, kSaveNameRefused);
+    wchar_t szLong[MAX_PATH];
+    if (!RunFileDialog("GetSaveFileNameA", &ofn, TRUE) ||
+        !TakeChosenName(hwndMain, szFile, szChosen, szLong))
         return FALSE;
-    }
 
     DocumentName previous;
-    AdoptDocumentName(&previous, szChosen);
+    AdoptDocumentName(&previous, szChosen, szLong);
     if (!FileSave(hInstance, hwndMain, hwndEdit)) {
         RestoreDocumentName(&previous, hInstance, hwndMain);
         return FALSE;
@@ -203,16 +202,21 @@ BOOL FileSaveAs(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
     return TRUE;
 }
 
-UINT_PTR CALLBACK FileDialogHookProc(HWND, UINT uMsg, WPARAM, LPARAM lParam)
+UINT_PTR CALLBACK FileDialogHookProc(HWND hdlg, UINT uMsg, WPARAM, LPARAM lParam)
 {
     // The hook runs in a child of the dialog; the notification names the
     // dialog itself, which is the window to move and to read the name from.
     if (uMsg == WM_NOTIFY) {
         const OFNOTIFYA* pNotify = reinterpret_cast<const OFNOTIFYA*>(lParam);
-        if (pNotify->hdr.code == static_cast<UINT>(CDN_INITDONE))
+        if (pNotify->hdr.code == static_cast<UINT>(CDN_INITDONE)) {
             CenterWindowOnScreen(pNotify->hdr.hwndFrom);
-        else if (pNotify->hdr.code == static_cast<UINT>(CDN_FILEOK))
-            NoteChosenName(pNotify->hdr.hwndFrom, pNotify->lpOFN->lpstrFile);
+        } else if (pNotify->hdr.code == static_cast<UINT>(CDN_FILEOK) &&
+                   !NoteChosenName(pNotify->hdr.hwndFrom, pNotify->lpOFN->lpstrFile)) {
+            // Refused: the dialog reads the answer from the hook's own window
+            // and stays open for another choice.
+            SetWindowLongPtrA(hdlg, DWLP_MSGRESULT, 1);
+            return 1;
+        }
     }
     return 0;
 }

@@ -11,33 +11,36 @@
 #include "document/document.h"
 #include "document/filecmd.h"
 
-BOOL AdoptExistingFile(const char* pszPath)
+// The same request as the load itself, so that what is accepted here can
+// also be loaded (a directory or a file held for writing cannot).
+static BOOL AdoptStoredName(const char* pszStored, const wchar_t* pszLong)
 {
-    // Kept as a full path: the file dialogs change the current directory, and
-    // a relative name would then name another file the next time it is saved.
-    char szFull[MAX_PATH];
-    const DWORD cchFull = GetFullPathNameA(pszPath, MAX_PATH, szFull, NULL);
-    if (cchFull == 0 || cchFull >= MAX_PATH)
-        return FALSE;
-    char szShort[MAX_PATH];
-    const DWORD cchShort = GetShortPathNameA(szFull, szShort, MAX_PATH);
-    if (cchShort == 0 || cchShort >= MAX_PATH)
-        return FALSE;
-    // The same request as the load itself, so that what is accepted here can
-    // also be loaded (a directory or a file held for writing cannot).
-    HANDLE hFile = CreateFileA(szShort, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+    HANDLE hFile = CreateFileA(pszStored, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, NULL);
     if (hFile == INVALID_HANDLE_VALUE)
         return FALSE;
     CloseHandle(hFile);
-    lstrcpynA(g_szFileName, szShort, MAX_PATH);
+    lstrcpynA(g_szFileName, pszStored, MAX_PATH);
+    lstrcpynW(g_wszDocumentPath, pszLong, MAX_PATH);
     return TRUE;
+}
+
+// Kept as a full path: the file dialogs change the current directory, and a
+// relative name would then name another file the next time it is saved.
+BOOL AdoptExistingFile(const char* pszPath)
+{
+    char szStored[MAX_PATH];
+    wchar_t szLong[MAX_PATH];
+    return GetStoredNameA(pszPath, TRUE, FALSE, szStored, szLong) &&
+           AdoptStoredName(szStored, szLong);
 }
 
 static bool AdoptCandidate(const wchar_t* pszName, void*)
 {
-    char szPath[MAX_PATH];
-    return GetExactAnsiPath(pszName, szPath, MAX_PATH) && AdoptExistingFile(szPath);
+    char szStored[MAX_PATH];
+    wchar_t szLong[MAX_PATH];
+    return GetStoredName(pszName, TRUE, FALSE, szStored, szLong) &&
+           AdoptStoredName(szStored, szLong);
 }
 
 BOOL FindArgumentName(wchar_t* pszArgs, wchar_t** ppszRemainder)

@@ -8,12 +8,14 @@
 
 constexpr int DROP_BUFFER_SIZE = 256;
 
-// TRUE when pszPath names an existing file that can be opened for reading;
-// its short form is then in g_szFileName. FALSE leaves g_szFileName alone.
+// TRUE when pszPath names an existing file that can be opened for reading
+// and kept under a name that opens that same file (GetStoredName: its short
+// form where that does); that name is then in g_szFileName. FALSE leaves
+// g_szFileName alone.
 BOOL AdoptExistingFile(const char* pszPath);
 
-// Searches the wide string pszArgs (cut in place) for the first name that,
-// in its exact ANSI form or else its short form, AdoptExistingFile accepts.
+// Searches the wide string pszArgs (cut in place) for the first name that
+// can be kept (GetStoredName) and opened for reading.
 // Returns whether one was; *ppszRemainder receives what is to be handed on
 // to a new copy, or NULL when nothing is.
 BOOL FindArgumentName(wchar_t* pszArgs, wchar_t** ppszRemainder);

@@ -132,17 +132,44 @@ private:
     std::string m_key;
 };
 
+// Loads a library by its bare name on a new thread of process pid, as code
+// running in it late (a shell extension a dialog hosts, a delayed import)
+// would; true when that thread ran. Wine's own delayed imports ignore the
+// process's library search setting, so they cannot show it.
+bool LoadLibraryInProcess(DWORD pid, const std::string& name)
+{
+    HANDLE hProcess = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
+    if (!hProcess)
+        return false;
+    bool bRan = false;
+    void* pRemote = VirtualAllocEx(hProcess, NULL, name.size() + 1, MEM_COMMIT, PAGE_READWRITE);
+    // kernel32 lies at the same address in every process.
+    auto pfnLoad = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
+    if (pRemote && WriteProcessMemory(hProcess, pRemote, name.c_str(), name.size() + 1, NULL)) {
+        HANDLE hThread = CreateRemoteThread(hProcess, NULL, 0, pfnLoad, pRemote, 0, NULL);
+        if (hThread) {
+            bRan = WaitForSingleObject(hThread, 10000) == WAIT_OBJECT_0;
+            CloseHandle(hThread);
+        }
+    }
+    CloseHandle(hProcess);
+    return bRan;
+}
+
 }  // namespace
 
 // A library of the system's name beside the exe (in a downloads folder, say)
 // must never be loaded: the shell's and the common dialogs' libraries come
-// from the system folder, also when they are first needed late in a run.
+// from the system folder, also when they are first needed late in a run, and
+// from the start on no library loaded by its bare name comes from the
+// program's folder.
 TEST(Editor, LibrariesBesideTheExeAreNotLoadedInsteadOfTheSystems)
 {
     TempDir dir;
     const std::string exe = dir / "tekstor-geladen.exe";
     ASSERT_TRUE(CopyFileA(TekstorExePath().c_str(), exe.c_str(), FALSE));
-    for (const char* name : {"shell32.dll", "comdlg32.dll"})
+    for (const char* name : {"shell32.dll", "comdlg32.dll", "tkspaet.dll"})
         ASSERT_TRUE(CopyFileA((TestExeDir() + "\\planted_library.dll").c_str(), (dir / name).c_str(), FALSE));
     WriteBytes(dir / "brief.txt", "Brief");
     PreferLibraryFiles prefer("tekstor-geladen.exe");
@@ -160,8 +187,9 @@ TEST(Editor, LibrariesBesideTheExeAreNotLoadedInsteadOfTheSystems)
     EXPECT_TRUE(WaitUntil([&] { return (hwndFind = FindProcessDialog(editor.Pid())) != NULL; }));
     if (hwndFind)
         PostMessageA(hwndFind, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(LoadLibraryInProcess(editor.Pid(), "tkspaet.dll"));
 
-    EXPECT_EQ(ReadBytes(dir / "shell32.dll.loaded"), "<missing>");
-    EXPECT_EQ(ReadBytes(dir / "comdlg32.dll.loaded"), "<missing>");
+    for (const char* name : {"shell32", "comdlg32", "tkspaet"})
+        EXPECT_EQ(ReadBytes(dir / (std::string(name) + ".dll.loaded")), "<missing>") << name;
     EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
 }

@@ -1,6 +1,7 @@
 #include "support/files.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -91,6 +92,86 @@ std::string ReadBytes(const std::wstring& path)
     CloseHandle(h);
     bytes.resize(got);
     return bytes;
+}
+
+// Runs a shell command in folder from the Linux side and waits for it.
+static bool RunInFolderFromLinux(const std::string& folder, const std::string& script)
+{
+    using UnixNameFunction = char*(CDECL*)(LPCWSTR);
+    auto pfnUnixName = reinterpret_cast<UnixNameFunction>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    char* pszUnix = pfnUnixName ? pfnUnixName(Wide(folder).c_str()) : nullptr;
+    if (!pszUnix)
+        return false;
+    const std::string unixFolder = pszUnix;
+    HeapFree(GetProcessHeap(), 0, pszUnix);
+    const std::string done = folder + "\\linux.done";
+    DeleteFileA(done.c_str());
+    // The folder goes in single quotes; it holds none.
+    std::string command = "/bin/sh -c \"cd '" + unixFolder + "' && " + script + " && echo > linux.done\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA("Z:\\bin\\sh", &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    // The process handle of a Unix program does not tell when it ends.
+    for (int i = 0; i < 500 && GetFileAttributesA(done.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(10);
+    return DeleteFileA(done.c_str()) != FALSE;
+}
+
+bool WriteBytesFromLinux(const std::string& folder, const std::string& leaf,
+                         const std::string& bytes)
+{
+    return RunInFolderFromLinux(folder, "printf %s '" + bytes + "' > '" + leaf + "'");
+}
+
+std::string ReadBytesFromLinux(const std::string& folder, const std::string& leaf)
+{
+    const std::string copy = folder + "\\linux.copy";
+    if (!RunInFolderFromLinux(folder, "cat '" + leaf + "' > linux.copy"))
+        return "<missing>";
+    const std::string bytes = ReadBytes(copy);
+    DeleteFileA(copy.c_str());
+    return bytes;
+}
+
+bool MakeShortcut(const std::wstring& link, const std::wstring& target)
+{
+    const HRESULT hrInit = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    bool bMade = false;
+    IShellLinkW* pLink = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&pLink)))) {
+        IPersistFile* pFile = nullptr;
+        if (SUCCEEDED(pLink->SetPath(target.c_str())) &&
+            SUCCEEDED(pLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pFile)))) {
+            bMade = SUCCEEDED(pFile->Save(link.c_str(), TRUE));
+            pFile->Release();
+        }
+        pLink->Release();
+    }
+    if (SUCCEEDED(hrInit))
+        CoUninitialize();
+    return bMade;
+}
+
+std::string MakeShortReadFile(const std::string& folder)
+{
+    const std::string path = folder + "\\kurz.txt";
+    if (!RunInFolderFromLinux(folder, "ln -sf /sys/devices/system/cpu/online kurz.txt"))
+        return "";
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (h == INVALID_HANDLE_VALUE)
+        return "";
+    char buf[64];
+    DWORD got = 0;
+    const bool bShort = GetFileSize(h, NULL) > sizeof buf && ReadFile(h, buf, sizeof buf, &got, NULL) &&
+                        got > 0 && got < sizeof buf;
+    CloseHandle(h);
+    return bShort ? path : "";
 }
 
 std::string ShortPath(const std::wstring& path)

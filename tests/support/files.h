@@ -30,6 +30,18 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes);
 // The whole file, or "<missing>" when it cannot be read.
 std::string ReadBytes(const std::string& path);
 std::string ReadBytes(const std::wstring& path);
+// Writes or reads the file named leaf in folder from the Linux side, where
+// the name is taken literally: through Wine, a name like another file's short
+// name may open that file instead. Names and bytes hold no single quote.
+bool WriteBytesFromLinux(const std::string& folder, const std::string& leaf,
+                         const std::string& bytes);
+std::string ReadBytesFromLinux(const std::string& folder, const std::string& leaf);
+// A file in folder whose reads end before its size: a link, made from the
+// Linux side, to a value under /sys, which Linux gives the size 4096 and
+// reads as its few bytes. Its path, or "" where there is none.
+std::string MakeShortReadFile(const std::string& folder);
+// A shell shortcut (.lnk) at link that points at target.
+bool MakeShortcut(const std::wstring& link, const std::wstring& target);
 std::string ShortPath(const std::string& path);
 // The short form of a wide path, in ANSI bytes when it holds only characters
 // of the code page; "" otherwise.

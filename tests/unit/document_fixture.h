@@ -17,10 +17,12 @@ protected:
         SendMessageA(g_hwndEdit, EM_SETSEL, 0, -1);
         SendMessageA(g_hwndEdit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
     }
-    // Makes path the document's name, as an earlier Open or Save As would.
+    // Makes path the document's name, as an earlier Open or Save As would
+    // (with no other name of the user's to compare it with).
     void UseFile(const std::string& path)
     {
         lstrcpynA(g_szFileName, path.c_str(), MAX_PATH);
+        g_wszDocumentPath[0] = L'\0';
         g_bUntitled = FALSE;
     }
     TempDir m_dir;

@@ -104,6 +104,12 @@ TEST_F(DocumentTest, AFileThatCannotBeReadLeavesThePaneAlone)
     ASSERT_TRUE(MakeSparseFile(m_dir / "riesig.txt", 0x100000003LL));
     UseFile(m_dir / "riesig.txt");
     EXPECT_FALSE(LoadDocument(g_hwndEdit));
+    // Its reads end before its size: the part read is no whole text.
+    const std::string shortRead = MakeShortReadFile(m_dir.Path());
+    if (!shortRead.empty()) {
+        UseFile(shortRead);
+        EXPECT_FALSE(LoadDocument(g_hwndEdit));
+    }
 
     EXPECT_EQ(PaneText(), "meine Arbeit");
     EXPECT_TRUE(Modified());

@@ -2,6 +2,10 @@
 // changes, and the file dialogs, answered from inside their modal loops.
 #include "unit/document_fixture.h"
 
+#include <dlgs.h>
+#include <shlobj.h>
+
+#include "document/chosenname.h"
 #include "document/filecmd.h"
 #include "res/resource.h"
 #include "support/dialogs.h"
@@ -352,8 +356,8 @@ TEST_F(FileCommandTest, TheRecordingMarkStaysInTheCaption)
 
 // The dialogs return a best-fit name: a Greek capital omega comes back as the
 // Latin O of another file beside it. The file chosen is opened and written by
-// its short name; a name without one is refused with a message, and nothing
-// changes.
+// its short name; a name without one is refused with a message while the
+// dialog stays open, and nothing changes.
 TEST_F(FileCommandTest, TheDialogsTakeANameOutsideTheCodePageOnlyExactly)
 {
     const std::wstring omega = Wide(m_dir.Path()) + L"\\\x03A9mega.txt";
@@ -382,10 +386,11 @@ TEST_F(FileCommandTest, TheDialogsTakeANameOutsideTheCodePageOnlyExactly)
     const std::wstring fresh = Wide(m_dir.Path()) + L"\\\x03A9neu.txt";
     Type("zwei");
     {
-        // A new file has no short name yet.
-        DialogScript script({Choose(fresh), Answer(IDOK)});
+        // A new file has no short name yet: refused while the dialog is open.
+        DialogScript script({Choose(fresh), Answer(IDOK), CancelFileDialog()});
         Command(IDM_SAVEAS);
-        ASSERT_EQ(script.Done(), 2u);
+        ASSERT_EQ(script.Done(), 3u);
+        EXPECT_EQ(script.Unexpected(), 0);
         EXPECT_EQ(script.Seen()[1].text, kSaveRefused);
         EXPECT_EQ(script.Seen()[1].caption, "Tekstor ");
         EXPECT_TRUE(script.Seen()[1].bExclamation);
@@ -395,17 +400,208 @@ TEST_F(FileCommandTest, TheDialogsTakeANameOutsideTheCodePageOnlyExactly)
     EXPECT_EQ(ReadBytes(fresh), "<missing>");
     EXPECT_EQ(ReadBytes(m_dir / "Oneu.txt"), "<missing>");
 
+    // A new name in a folder the code page cannot spell: through the
+    // folder's short name.
+    const std::wstring folder = Wide(m_dir.Path()) + L"\\\x0141ukasz";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), NULL));
+    CreateDirectoryA((m_dir / "Lukasz").c_str(), NULL);
+    {
+        DialogScript script({Choose(folder + L"\\neu.txt")});
+        Command(IDM_SAVEAS);
+        EXPECT_EQ(script.Done(), 1u);
+        EXPECT_EQ(script.Unexpected(), 0);
+    }
+    EXPECT_FALSE(Modified());
+    EXPECT_EQ(std::string(g_szFileName), ShortPath(folder) + "\\neu.txt");
+    EXPECT_EQ(ReadBytes(folder + L"\\neu.txt"), "zwei");
+    EXPECT_EQ(ReadBytes(m_dir / "Lukasz\\neu.txt"), "<missing>");
+
     const char kOpenRefused[] =
         "Die Datei kann nicht ge\xF6" "ffnet werden.\n\nIhr Name enth\xE4lt Zeichen, die Tekstor "
         "nicht verarbeiten kann. Benennen Sie die Datei um, und versuchen Sie es erneut.";
     ShortNamesOff off;
     ASSERT_TRUE(off.Active());
     {
-        DialogScript script({Answer(IDNO), Choose(omega), Answer(IDOK)});
+        DialogScript script({Choose(omega), Answer(IDOK), CancelFileDialog()});
         Command(IDM_OPEN);
         ASSERT_EQ(script.Done(), 3u);
-        EXPECT_EQ(script.Seen()[2].text, kOpenRefused);
+        EXPECT_EQ(script.Seen()[1].text, kOpenRefused);
     }
     EXPECT_EQ(PaneText(), "zwei");
     EXPECT_EQ(ReadBytes(m_dir / "Omega.txt"), "lateinisch");
+}
+
+namespace {
+
+// The file dialog at the moment the user confirms, as the hook sees it: its
+// folder (the answer to CDM_GETFOLDERIDLIST), its name field, and the result
+// it put into its record. It stands in for what Wine's dialog cannot show:
+// Windows' dialog returns a shortcut's target (Wine's the shortcut itself),
+// and a result other than folder and field joined.
+class ConfirmedDialog {
+public:
+    ConfirmedDialog(const std::wstring& folder, const std::wstring& field)
+    {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = DialogProc;
+        wc.cbWndExtra = DLGWINDOWEXTRA;
+        wc.hInstance = GetModuleHandleW(NULL);
+        wc.lpszClassName = L"TekstorConfirmedDialog";
+        RegisterClassW(&wc);
+        m_pidl = folder.empty() ? nullptr : ILCreateFromPathW(folder.c_str());
+        m_hwnd = CreateWindowW(wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
+                               wc.hInstance, NULL);
+        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(m_pidl));
+        CreateWindowW(L"Edit", field.c_str(), WS_CHILD, 0, 0, 10, 10, m_hwnd,
+                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(edt1)), wc.hInstance, NULL);
+    }
+    ~ConfirmedDialog()
+    {
+        DestroyWindow(m_hwnd);
+        ILFree(m_pidl);
+    }
+    // The confirmation through the hook: true when it lets the dialog close.
+    bool Confirm(std::string result)
+    {
+        OPENFILENAMEA ofn = {};
+        result.resize(MAX_PATH);
+        ofn.lpstrFile = &result[0];
+        OFNOTIFYA notify = {};
+        notify.hdr.hwndFrom = m_hwnd;
+        notify.hdr.code = static_cast<UINT>(CDN_FILEOK);
+        notify.lpOFN = &ofn;
+        SetWindowLongPtrA(m_hwnd, DWLP_MSGRESULT, 0);
+        const UINT_PTR refused = FileDialogHookProc(m_hwnd, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&notify));
+        EXPECT_EQ(refused != 0, GetWindowLongPtrA(m_hwnd, DWLP_MSGRESULT) != 0);
+        return refused == 0;
+    }
+private:
+    static LRESULT CALLBACK DialogProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+    {
+        if (uMsg == CDM_GETFOLDERIDLIST) {
+            // Without a folder of the file system, as in a library, no list.
+            auto pidl = reinterpret_cast<PIDLIST_ABSOLUTE>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+            const UINT cb = pidl ? ILGetSize(pidl) : 0;
+            if (cb <= wParam)
+                CopyMemory(reinterpret_cast<void*>(lParam), pidl, cb);
+            return cb;
+        }
+        return DefWindowProcW(hwnd, uMsg, wParam, lParam);
+    }
+    PIDLIST_ABSOLUTE m_pidl = nullptr;
+    HWND m_hwnd = NULL;
+};
+
+const char kChoiceUnknown[] = "Tekstor kann nicht sicher feststellen, welche Datei gew\xE4hlt wurde.";
+
+}  // namespace
+
+// "Straße" and "Strasse" are one name to a linguistic comparison (so is a
+// name with a soft hyphen in it); the dialog's result is taken only when folder
+// and field make it byte for byte, or the choice is refused while the dialog
+// is still open.
+TEST_F(FileCommandTest, TheDialogsResultMustBeFolderAndFieldExactly)
+{
+    ASSERT_TRUE(WriteBytes(m_dir / "Stra\xDF" "e.txt", "scharf"));
+    ASSERT_TRUE(WriteBytes(m_dir / "Strasse.txt", "doppelt"));
+    ConfirmedDialog dlg(Wide(m_dir.Path()), L"Stra\xDF" L"e.txt");
+    {
+        ForgetChosenName(FALSE);
+        DialogScript script({Answer(IDOK)});
+        EXPECT_FALSE(dlg.Confirm(m_dir / "Strasse.txt"));
+        ASSERT_EQ(script.Done(), 1u);
+        EXPECT_EQ(script.Seen()[0].text.rfind(kChoiceUnknown, 0), 0u) << script.Seen()[0].text;
+    }
+    // The dialog closes on another result than the one it confirmed.
+    ForgetChosenName(FALSE);
+    EXPECT_TRUE(dlg.Confirm(m_dir / "Stra\xDF" "e.txt"));
+    char szName[MAX_PATH];
+    wchar_t szLong[MAX_PATH];
+    {
+        DialogScript script({Answer(IDOK)});
+        EXPECT_FALSE(TakeChosenName(g_hwndMain, (m_dir / "Strasse.txt").c_str(), szName, szLong));
+        EXPECT_EQ(script.Done(), 1u);
+    }
+    EXPECT_TRUE(TakeChosenName(g_hwndMain, (m_dir / "Stra\xDF" "e.txt").c_str(), szName, szLong));
+    EXPECT_EQ(ReadBytes(szName), "scharf");
+
+    // A view that is no folder of the file system (a library, search results).
+    ConfirmedDialog nowhere(L"", L"Stra\xDF" L"e.txt");
+    ForgetChosenName(FALSE);
+    DialogScript script({Answer(IDOK)});
+    EXPECT_FALSE(nowhere.Confirm(m_dir / "Stra\xDF" "e.txt"));
+    ASSERT_EQ(script.Done(), 1u);
+    EXPECT_EQ(script.Seen()[0].text.rfind(kChoiceUnknown, 0), 0u);
+}
+
+// Windows' dialog returns a shortcut's target best-fit: for a shortcut to
+// "Ωmega.txt", the name of "Omega.txt" beside it. The target is read from the
+// shortcut itself; a shortcut that cannot be read is refused.
+TEST_F(FileCommandTest, AShortcutOpensItsTargetAndNeverALookAlike)
+{
+    const std::wstring omega = Wide(m_dir.Path()) + L"\\\x03A9mega.txt";
+    ASSERT_TRUE(WriteBytes(omega, "griechisch"));
+    ASSERT_TRUE(WriteBytes(m_dir / "Omega.txt", "lateinisch"));
+    ASSERT_TRUE(MakeShortcut(Wide(m_dir / "Notizen.lnk"), omega));
+    ASSERT_TRUE(WriteBytes(m_dir / "Kaputt.lnk", "keine Verkn\xFCpfung"));
+    {
+        // The dialog shows a shortcut's name without its extension.
+        ConfirmedDialog dlg(Wide(m_dir.Path()), L"Notizen");
+        ForgetChosenName(FALSE);
+        EXPECT_TRUE(dlg.Confirm(m_dir / "Omega.txt"));
+        char szName[MAX_PATH];
+        wchar_t szLong[MAX_PATH];
+        ASSERT_TRUE(TakeChosenName(g_hwndMain, (m_dir / "Omega.txt").c_str(), szName, szLong));
+        EXPECT_EQ(std::string(szName), ShortPath(omega));
+        EXPECT_EQ(std::wstring(szLong), omega);
+    }
+    ConfirmedDialog dlg(Wide(m_dir.Path()), L"Kaputt.lnk");
+    ForgetChosenName(FALSE);
+    DialogScript script({Answer(IDOK)});
+    EXPECT_FALSE(dlg.Confirm(m_dir / "Omega.txt"));
+    EXPECT_EQ(script.Done(), 1u);
+}
+
+// The document's name held in a short form that came to open another file (a
+// twin under Wine; on Windows a short name handed out again after a delete):
+// Save writes into the document's own file under its long name, and when that
+// is gone, into no file at all.
+TEST_F(FileCommandTest, SaveWritesOnlyIntoTheDocumentsOwnFile)
+{
+    ASSERT_TRUE(WriteBytes(m_dir / "Notizen 00118.txt", "EINS"));
+    ASSERT_TRUE(WriteBytes(m_dir / "Notizen 01002.txt", "ZWEI"));
+    const std::string shortName = ShortPath(m_dir / "Notizen 00118.txt");
+    ASSERT_EQ(shortName, ShortPath(m_dir / "Notizen 01002.txt"));
+    // The one the short name does not open now is the document's.
+    const bool bFirst = ReadBytes(shortName) == "EINS";
+    const std::string own = m_dir / (bFirst ? "Notizen 01002.txt" : "Notizen 00118.txt");
+    const std::string other = m_dir / (bFirst ? "Notizen 00118.txt" : "Notizen 01002.txt");
+    const std::string otherText = ReadBytes(other);
+    UseFile(shortName);
+    lstrcpynW(g_wszDocumentPath, Wide(own).c_str(), MAX_PATH);
+
+    Type("neu");
+    {
+        DialogScript script({});
+        Command(IDM_SAVE);
+        EXPECT_TRUE(script.Seen().empty());
+    }
+    EXPECT_FALSE(Modified());
+    EXPECT_EQ(ReadBytes(own), "neu");
+    EXPECT_EQ(ReadBytes(other), otherText);
+    EXPECT_EQ(std::string(g_szFileName), own);
+
+    UseFile(shortName);
+    lstrcpynW(g_wszDocumentPath, Wide(own).c_str(), MAX_PATH);
+    ASSERT_TRUE(DeleteFileA(own.c_str()));
+    Type("noch neuer");
+    {
+        DialogScript script({Answer(IDOK)});
+        Command(IDM_SAVE);
+        ASSERT_EQ(script.Done(), 1u);
+        EXPECT_EQ(script.Seen()[0].text.rfind("Das Dokument kann nicht gespeichert werden.", 0), 0u);
+    }
+    EXPECT_TRUE(Modified());
+    EXPECT_EQ(ReadBytes(other), otherText);
+    EXPECT_EQ(ReadBytes(own), "<missing>");
 }

@@ -442,3 +442,19 @@ TEST_F(OpenArgsTest, ADroppedPathOnlyOpensWhenItFitsTheBufferWhole)
     EXPECT_EQ(PaneText(), "abgeschnitten");
     EXPECT_EQ(std::string(g_szFileName), ShortPath(fits));
 }
+
+// Under Wine two long names can share one short name (see the e2e test of
+// starting with such names): a dropped one opens and saves its own file.
+TEST_F(OpenArgsTest, DroppedFilesSharingAShortNameEachOpenAndSaveTheirOwn)
+{
+    ASSERT_TRUE(WriteBytes(m_dir / "Notizen 00118.txt", "EINS"));
+    ASSERT_TRUE(WriteBytes(m_dir / "Notizen 01002.txt", "ZWEI"));
+    ASSERT_EQ(Short("Notizen 00118.txt"), Short("Notizen 01002.txt"));
+    Drop({m_dir / "Notizen 00118.txt"});
+    EXPECT_EQ(PaneText(), "EINS");
+    Type("neu");
+    Command(IDM_SAVE);
+    Drop({m_dir / "Notizen 01002.txt"});
+    EXPECT_EQ(PaneText(), "ZWEI");
+    EXPECT_EQ(ReadBytes(m_dir / "Notizen 00118.txt"), "neu");
+}
