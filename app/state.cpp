@@ -19,3 +19,4 @@ MacroEvent* g_pMacroHead;
 MacroEvent* g_pMacroPos;
 char g_szFileName[MAX_PATH];
 BOOL g_bUntitled;
+FileIdentity g_codePageLossFile;

@@ -37,4 +37,14 @@ extern MacroEvent* g_pMacroPos;
 extern char g_szFileName[MAX_PATH];
 extern BOOL g_bUntitled;
 
+// The file whose bytes did not come back unchanged through the ANSI code page
+// when it was loaded, by volume and file index; bKnown FALSE for none.
+struct FileIdentity {
+    BOOL bKnown;
+    DWORD dwVolume;
+    DWORD dwIndexHigh;
+    DWORD dwIndexLow;
+};
+extern FileIdentity g_codePageLossFile;
+
 #endif
