@@ -5,7 +5,9 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -255,4 +257,65 @@ TEST(SaveFaults, TheRunningEditorKeepsTheTextWhenASaveFails)
         DeleteFileA((full + "\\filler").c_str());
     }
     EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+}
+
+// The program ended (TerminateProcess, as a crash or a power cut would end
+// it) at random moments of a save in place, twenty times: the old text or
+// the new one is always whole, in the file or in the file beside it. A
+// second name makes the save go in place on every platform.
+TEST(SaveFaults, ASaveInPlaceEndedAtAnyMomentLeavesTheOldOrTheNewText)
+{
+    TempDir dir;
+    std::string oldText;
+    while (oldText.size() < 1024 * 1024)
+        oldText += "Zeile " + std::to_string(oldText.size()) + " eines langen Dokuments\r\n";
+    const std::string path = dir / "lang.txt";
+    ASSERT_TRUE(WriteBytes(path, oldText));
+    ASSERT_TRUE(CreateHardLinkA((dir / "zweiter Name.txt").c_str(), path.c_str(), NULL));
+    std::mt19937 random(23);
+    DWORD msSave = 0;
+    int nCaught = 0;
+    for (int run = 0; run <= 20; ++run) {
+        // Every other run the text grows at its start, else it shrinks there.
+        const bool bGrow = run % 2 == 0;
+        const std::string newText = bGrow ? "Neuer Anfang\r\n" + oldText : oldText.substr(5000);
+        {
+            EditorProcess editor;
+            ASSERT_TRUE(editor.Start("lang.txt", dir.Path()));
+            const HWND pane = editor.Pane();
+            ASSERT_TRUE(WaitUntil([&] {
+                DWORD_PTR cch = 0;
+                return SendMessageTimeoutA(pane, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 1000, &cch) &&
+                       cch == oldText.size();
+            }, 30000));
+            SendMessageA(pane, EM_SETSEL, 0, bGrow ? 0 : 5000);
+            SendMessageA(pane, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(bGrow ? "Neuer Anfang\r\n" : ""));
+            if (run == 0) {
+                // The first save runs whole: how long one takes.
+                const DWORD dwStart = GetTickCount();
+                SendMessageA(editor.Main(), WM_COMMAND, kSaveCommand, 0);
+                msSave = GetTickCount() - dwStart + 1;
+                ASSERT_TRUE(ReadBytes(path) == newText);
+            } else {
+                PostMessageA(editor.Main(), WM_COMMAND, kSaveCommand, 0);
+                Sleep(std::uniform_int_distribution<DWORD>(0, msSave)(random));
+            }
+        }  // ends the editor at once
+        const std::string onDisk = ReadBytes(path);
+        bool bWhole = onDisk == oldText || onDisk == newText;
+        int nBeside = 0;
+        for (const std::string& name : FilesIn(dir.Path())) {
+            if (name == "lang.txt" || name == "zweiter Name.txt")
+                continue;
+            const std::string kept = ReadBytes(dir / name);
+            bWhole = bWhole || kept == oldText || kept == newText;
+            ++nBeside;
+            DeleteFileA((dir / name).c_str());
+        }
+        nCaught += nBeside > 0 || (onDisk != oldText && onDisk != newText);
+        EXPECT_TRUE(bWhole) << "run " << run << ": " << onDisk.size() << " bytes in the file, "
+                            << nBeside << " beside it";
+        ASSERT_TRUE(WriteBytes(path, oldText));
+    }
+    printf("one save took %lu ms; %d of 20 ends came during a save\n", msSave, nCaught);
 }

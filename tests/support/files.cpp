@@ -178,7 +178,9 @@ std::string RunLinuxCommand(const std::string& command, DWORD timeoutMs)
     if (out.empty() || !WriteBytes(script, "(" + command + ") >'" + out + ".tmp' 2>&1\nmv '" + out +
                                               ".tmp' '" + out + "'\n"))
         return "<failed>";
-    std::string cmd = "/bin/sh '" + LinuxPath(script) + "'";
+    // Wine splits the command line by the Windows rules, which know double
+    // quotes only.
+    std::string cmd = "/bin/sh \"" + LinuxPath(script) + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
@@ -193,4 +195,19 @@ std::string RunLinuxCommand(const std::string& command, DWORD timeoutMs)
         Sleep(10);
     }
     return ReadBytes(dir / "out");
+}
+
+std::vector<std::string> FilesIn(const std::string& dir)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(fd.cFileName);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return names;
 }

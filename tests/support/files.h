@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "support/imports.h"
 
@@ -39,6 +40,9 @@ std::string LongPath(const std::string& path);
 std::string ShellDisplayName(const std::string& path);
 // The path up to and with its last backslash.
 std::string DirectoryPart(const std::string& path);
+
+// The names of the files (not folders) in dir.
+std::vector<std::string> FilesIn(const std::string& dir);
 
 // The file's path on the Linux side (Wine's wine_get_unix_file_name).
 std::string LinuxPath(const std::string& path);

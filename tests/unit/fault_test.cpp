@@ -21,21 +21,6 @@
 
 namespace {
 
-std::vector<std::string> FilesIn(const std::string& dir)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(fd.cFileName);
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-    return names;
-}
-
 class SaveFaultTest : public DocumentFixture {
 protected:
     // Saves through the command, as Ctrl+S does; the editor must go on with
