@@ -236,20 +236,16 @@ static BOOL UndoSteps(SaveJob* job)
         case MARKED_BESIDE:
             bUndone = SetFileAttributesA(job->szBeside, FILE_ATTRIBUTE_NORMAL) && bUndone;
             break;
-        case REPLACED:
+        case REPLACED: {
             // The new text goes back under its own name, the old file under
             // the document's; should the first rename fail, the old file
             // takes the document's name all the same.
-            if (!g_saveCalls.pfnMoveFileExA(job->szName, job->szBeside, MOVEFILE_WRITE_THROUGH)) {
-                bUndone = g_saveCalls.pfnMoveFileExA(job->szBackup, job->szName,
-                                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) &&
-                          bUndone;
-                job->nSteps = 0;
-                break;
-            }
-            bUndone = g_saveCalls.pfnMoveFileExA(job->szBackup, job->szName, MOVEFILE_WRITE_THROUGH) &&
-                      bUndone;
+            const BOOL bMoved =
+                g_saveCalls.pfnMoveFileExA(job->szName, job->szBeside, MOVEFILE_WRITE_THROUGH);
+            const DWORD dwFlags = MOVEFILE_WRITE_THROUGH | (bMoved ? 0 : MOVEFILE_REPLACE_EXISTING);
+            bUndone = g_saveCalls.pfnMoveFileExA(job->szBackup, job->szName, dwFlags) && bUndone;
             break;
+        }
         case KEPT_ASIDE:
             if (bUndone && g_saveCalls.pfnFlushFileBuffers(job->hFile))
                 g_saveCalls.pfnDeleteFileA(job->szBeside);
@@ -385,15 +381,19 @@ static ReplaceResult ReplaceWhole(SaveJob* job)
             return result;
     }
     BYTE security[SECURITY_SIZE];
+    // Rights that came out different take the replace back; in place keeps them.
     if (!ReadRights(job->szName, security) || !SameRights(security, job->security)) {
-        if (!UndoSteps(job))
-            return PutBackupBack(job) ? NOT_REPLACED : LEFT_BESIDE;
-        job->nSteps = 0;
-        return g_saveCalls.pfnDeleteFileA(job->szBeside) ? NOT_REPLACED : LEFT_BESIDE;
+        if (!UndoSteps(job) && !PutBackupBack(job))
+            return LEFT_BESIDE;
+        if (ExistsByName(job->szBeside))
+            g_saveCalls.pfnDeleteFileA(job->szBeside);
+        return NOT_REPLACED;
     }
     FlushFolder(job->szName);
     // A backup that cannot be removed (a scanner holds it) keeps the old
-    // content; the document holds the new text whole either way.
+    // content, in plain sight rather than hidden as the document may be; the
+    // document holds the new text whole either way.
+    SetFileAttributesA(job->szBackup, FILE_ATTRIBUTE_NORMAL);
     g_saveCalls.pfnDeleteFileA(job->szBackup);
     job->nSteps = 0;
     return REPLACED_WHOLE;

@@ -190,7 +190,8 @@ TEST(Documents, AFileTheCodePageWouldChangeIsReportedAndNotSavedUnasked)
 
     ASSERT_TRUE(BringToFront(hwndMain));
     TypeText("x");
-    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(FindWindowExA(hwndMain, NULL, "Edit", NULL), EM_GETMODIFY, 0, 0) != 0; }));
+    const HWND pane = FindWindowExA(hwndMain, NULL, "Edit", NULL);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(pane, EM_GETMODIFY, 0, 0) != 0; }));
     SendChord({VK_CONTROL, 'S'});
     ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessDialog(pid)) != NULL; })) << "saved unasked";
     EXPECT_NE(RemoteWindowText(GetDlgItem(box, 0xFFFF)).find("Codepage 932"), std::string::npos);

@@ -355,15 +355,18 @@ TEST_F(SaveFaultTest, EachStepThatFailsLeavesTheOldBytesOrTheWholeNewText)
                 }
                 return g_fault.nCalls >= nFailAt ? g_fault.pszFailed : "";
             };
+            bool bReplaced = false;
             for (unsigned nFailAt = 1;; ++nFailAt) {
                 const std::string failed = saveFailingAt(nFailAt, ERROR_UNABLE_TO_REMOVE_REPLACED);
                 if (failed.empty())
                     break;
                 if (failed == "ReplaceFileA") {
+                    bReplaced = true;
                     saveFailingAt(nFailAt, ERROR_UNABLE_TO_MOVE_REPLACEMENT);
                     saveFailingAt(nFailAt, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
                 }
             }
+            EXPECT_EQ(bReplaced, !bLinked) << "only the plain file is replaced";
         }
     }
 }
