@@ -23,8 +23,9 @@
 //    file beside the document, flushed; then the part of the new text beyond
 //    the old end (a full disk shows before one old byte changes), the head,
 //    the cut to the new length, the flush; the file beside is removed last.
-//    Only where the disk has no room for that file either does the copy in
-//    memory alone serve to put the old bytes back.
+//    Only where the disk has no room for that file either, or the folder
+//    takes no new file, does the copy in memory alone serve to put the old
+//    bytes back.
 // Each way records every change it makes before it makes it, so that a
 // failure undoes exactly those changes, newest first.
 #include "document/filesave.h"
