@@ -20,3 +20,4 @@ MacroEvent* g_pMacroPos;
 char g_szFileName[MAX_PATH];
 BOOL g_bUntitled;
 wchar_t g_wszDocumentPath[MAX_PATH];
+FileIdentity g_codePageLossFile;

@@ -42,4 +42,14 @@ extern BOOL g_bUntitled;
 // open one file. Empty when there is nothing to compare with.
 extern wchar_t g_wszDocumentPath[MAX_PATH];
 
+// The file whose bytes did not come back unchanged through the ANSI code page
+// when it was loaded, by volume and file index; bKnown FALSE for none.
+struct FileIdentity {
+    BOOL bKnown;
+    DWORD dwVolume;
+    DWORD dwIndexHigh;
+    DWORD dwIndexLow;
+};
+extern FileIdentity g_codePageLossFile;
+
 #endif

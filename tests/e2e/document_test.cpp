@@ -126,6 +126,24 @@ bool OpenThroughDialog(const EditorProcess& editor, const std::string& path)
     return WaitUntil([&] { return !IsWindow(dlg); });
 }
 
+std::string Quoted(const std::string& linuxPath)
+{
+    return "'" + linuxPath + "'";
+}
+
+// Closes the window and answers No to whatever it asks on the way.
+bool CloseAnsweringNo(HWND hwndMain)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwndMain, &pid);
+    PostMessageA(hwndMain, WM_CLOSE, 0, 0);
+    return WaitUntil([&] {
+        if (HWND box = FindProcessDialog(pid))
+            PostMessageA(box, WM_COMMAND, IDNO, 0);
+        return !IsWindow(hwndMain);
+    });
+}
+
 }  // namespace
 
 // Wine makes up short names from a hash, so two long names in a folder can
@@ -172,4 +190,79 @@ TEST(Documents, FilesSharingAShortNameEachOpenAndSaveTheirOwn)
             << next.first << ": " << RemoteWindowText(pane);
         EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
     }
+}
+
+// Under Wine a file's rights are its Linux mode. A file only its owner may
+// read, and one its group may write, keep exactly that mode when the running
+// editor saves them.
+TEST(Documents, ASavedFileKeepsItsLinuxMode)
+{
+    TempDir dir;
+    for (const std::string mode : {"600", "664"}) {
+        const std::string name = "modus" + mode + ".txt";
+        ASSERT_TRUE(WriteBytes(dir / name, "alt"));
+        const std::string linuxPath = Quoted(LinuxPath(dir / name));
+        ASSERT_EQ(RunLinuxCommand("chmod " + mode + " " + linuxPath + " && stat -c %a " + linuxPath),
+                  mode + "\n");
+        EditorProcess editor;
+        ASSERT_TRUE(editor.Start(name, dir.Path()));
+        const HWND pane = editor.Pane();
+        ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(pane) == "alt"; }));
+        ASSERT_TRUE(BringToFront(editor.Main()));
+        TypeText("neu ");
+        ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(pane).size() == 7; }));
+        SendChord({VK_CONTROL, 'S'});
+        ASSERT_TRUE(WaitUntil([&] { return ReadBytes(dir / name) == RemoteWindowText(pane); }));
+        EXPECT_EQ(RunLinuxCommand("stat -c %a " + linuxPath), mode + "\n") << name;
+        EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+    }
+}
+
+// In a Japanese locale Wine's ANSI code page is 932, a double-byte one in
+// which the umlauts of code page 1252 start two-byte characters, so that a
+// German file's bytes would not come back out of the pane. The editor, started
+// there, says so when it loads such a file, and a save over it asks first: No
+// leaves the file as it was.
+TEST(Documents, AFileTheCodePageWouldChangeIsReportedAndNotSavedUnasked)
+{
+    TempDir dir;
+    const std::string bytes = "Gr\xFC\xDF" "e: \xE4 \xF6 \xFC \xDF \r\n";
+    ASSERT_TRUE(WriteBytes(dir / "umlaute.txt", bytes));
+    char szLoader[MAX_PATH] = "";
+    ASSERT_TRUE(GetEnvironmentVariableA("WINELOADER", szLoader, MAX_PATH)) << "not under Wine";
+    NewEditorWindows editors;
+    ASSERT_NE(RunLinuxCommand("cd " + Quoted(LinuxPath(dir.Path())) + " && LC_ALL=ja_JP.UTF-8 " +
+                              Quoted(szLoader) + " " + Quoted(TekstorExePath()) +
+                              " umlaute.txt >/dev/null 2>&1 &"),
+              "<failed>");
+    HWND hwndMain = NULL;
+    ASSERT_TRUE(WaitUntil([&] {
+        const std::vector<HWND> now = editors.Now();
+        hwndMain = now.empty() ? NULL : now[0];
+        return hwndMain != NULL;
+    }, 20000));
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwndMain, &pid);
+    HWND box = NULL;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessDialog(pid)) != NULL; }))
+        << "nothing said at load";
+    EXPECT_NE(RemoteWindowText(GetDlgItem(box, 0xFFFF)).find("Codepage 932"), std::string::npos)
+        << RemoteWindowText(GetDlgItem(box, 0xFFFF));
+    EXPECT_NE(PaneOf(hwndMain), "") << "the text is shown all the same";
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return FindProcessDialog(pid) == NULL; }));
+
+    ASSERT_TRUE(BringToFront(hwndMain));
+    TypeText("x");
+    const HWND pane = FindWindowExA(hwndMain, NULL, "Edit", NULL);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(pane, EM_GETMODIFY, 0, 0) != 0; }));
+    SendChord({VK_CONTROL, 'S'});
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessDialog(pid)) != NULL; })) << "saved unasked";
+    EXPECT_NE(RemoteWindowText(GetDlgItem(box, 0xFFFF)).find("Codepage 932"), std::string::npos);
+    EXPECT_NE(GetDlgItem(box, IDNO), nullptr) << "a question";
+    PostMessageA(box, WM_COMMAND, IDNO, 0);
+    ASSERT_TRUE(WaitUntil([&] { return FindProcessDialog(pid) == NULL; }));
+    EXPECT_TRUE(ReadBytes(dir / "umlaute.txt") == bytes);
+    EXPECT_TRUE(CloseAnsweringNo(hwndMain));
+    EXPECT_TRUE(ReadBytes(dir / "umlaute.txt") == bytes);
 }

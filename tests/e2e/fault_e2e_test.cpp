@@ -5,7 +5,9 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -259,4 +261,74 @@ TEST(SaveFaults, TheRunningEditorKeepsTheTextWhenASaveFails)
         DeleteFileA((full + "\\filler").c_str());
     }
     EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+}
+
+// The program ended (TerminateProcess, as a crash or a power cut would end
+// it) at random moments of a save in place, twenty times: the old text or
+// the new one is always whole, in the file or in the file beside it. A
+// second name makes the save go in place on every platform.
+TEST(SaveFaults, ASaveInPlaceEndedAtAnyMomentLeavesTheOldOrTheNewText)
+{
+    TempDir dir;
+    std::string oldText;
+    while (oldText.size() < 1024 * 1024)
+        oldText += "Zeile " + std::to_string(oldText.size()) + " eines langen Dokuments\r\n";
+    const std::string path = dir / "lang.txt";
+    ASSERT_TRUE(WriteBytes(path, oldText));
+    ASSERT_TRUE(CreateHardLinkA((dir / "zweiter Name.txt").c_str(), path.c_str(), NULL));
+    std::mt19937 random(23);
+    DWORD msFirst = 0, msDone = 0;
+    int nCaught = 0;
+    for (int run = 0; run <= 20; ++run) {
+        // Every other run the text grows at its start, else it shrinks there.
+        const bool bGrow = run % 2 == 0;
+        const std::string newText = bGrow ? "Neuer Anfang\r\n" + oldText : oldText.substr(5000);
+        {
+            EditorProcess editor;
+            ASSERT_TRUE(editor.Start("lang.txt", dir.Path()));
+            const HWND pane = editor.Pane();
+            ASSERT_TRUE(WaitUntil([&] {
+                DWORD_PTR cch = 0;
+                return SendMessageTimeoutA(pane, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 1000, &cch) &&
+                       cch == oldText.size();
+            }, 30000));
+            SendMessageA(pane, EM_SETSEL, 0, bGrow ? 0 : 5000);
+            SendMessageA(pane, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(bGrow ? "Neuer Anfang\r\n" : ""));
+            // Idle first, so that the save starts as soon as it is posted.
+            DWORD_PTR dwResult = 0;
+            SendMessageTimeoutA(editor.Main(), WM_NULL, 0, 0, SMTO_NORMAL, 10000, &dwResult);
+            const DWORD dwPosted = GetTickCount();
+            PostMessageA(editor.Main(), WM_COMMAND, kSaveCommand, 0);
+            if (run == 0) {
+                // The first save runs whole: from when the file beside the
+                // document appears to when the save is done, the span the
+                // other runs are ended in.
+                while (FilesIn(dir.Path()).size() < 3 && GetTickCount() - dwPosted < 10000) {
+                }
+                msFirst = GetTickCount() - dwPosted;
+                EXPECT_FALSE(SendMessageA(pane, EM_GETMODIFY, 0, 0));
+                msDone = GetTickCount() - dwPosted + 1;
+                ASSERT_TRUE(ReadBytes(path) == newText);
+            } else {
+                Sleep(std::uniform_int_distribution<DWORD>(msFirst, msDone)(random));
+            }
+        }  // ends the editor at once
+        const std::string onDisk = ReadBytes(path);
+        bool bWhole = onDisk == oldText || onDisk == newText;
+        int nBeside = 0;
+        for (const std::string& name : FilesIn(dir.Path())) {
+            if (name == "lang.txt" || name == "zweiter Name.txt")
+                continue;
+            const std::string kept = ReadBytes(dir / name);
+            bWhole = bWhole || kept == oldText || kept == newText;
+            ++nBeside;
+            DeleteFileA((dir / name).c_str());
+        }
+        nCaught += nBeside > 0 || (onDisk != oldText && onDisk != newText);
+        EXPECT_TRUE(bWhole) << "run " << run << ": " << onDisk.size() << " bytes in the file, "
+                            << nBeside << " beside it";
+        ASSERT_TRUE(WriteBytes(path, oldText));
+    }
+    printf("a save ran from %lu to %lu ms after it was asked for; %d of 20 ends came during one\n",
+           msFirst, msDone, nCaught);
 }

@@ -139,14 +139,19 @@ TEST_F(ResourceTest, StringsAreExactCodePage1252Texts)
         "Alle Dateien",
         "%s\nwurde ge\xE4ndert.\n\nM\xF6" "chten Sie die \xC4nderungen speichern?",
         "[Recording] ",
+        "%s\nenth\xE4lt Bytes, die die Codepage %u nicht unver\xE4ndert darstellen kann.\n\n"
+        "Der Text wird so angezeigt, wie die Codepage ihn liest. Beim Speichern w\xFC" "rden diese "
+        "Bytes ver\xE4ndert.",
+        "%s\nenth\xE4lt Bytes, die die Codepage %u nicht unver\xE4ndert darstellen kann. Beim "
+        "Speichern werden sie ver\xE4ndert.\n\nTrotzdem speichern?",
     };
-    for (UINT id = IDS_APPNAME; id <= IDS_RECORDING; ++id) {
+    for (UINT id = IDS_APPNAME; id <= IDS_CODEPAGE_SAVE; ++id) {
         char text[256] = "";
         LoadStringA(s_hModule, id, text, sizeof text);
         EXPECT_STREQ(text, expected[id - 1]) << "string " << id;
     }
     char none[8] = "x";
-    EXPECT_EQ(LoadStringA(s_hModule, 7, none, sizeof none), 0);
+    EXPECT_EQ(LoadStringA(s_hModule, 9, none, sizeof none), 0);
 }
 
 #pragma pack(push, 2)

@@ -237,3 +237,58 @@ ShortNamesOff::ShortNamesOff()
     : m_patch(GetModuleHandleA(NULL), "GetShortPathNameW", reinterpret_cast<void*>(LongPathAsShort))
 {
 }
+
+std::string LinuxPath(const std::string& path)
+{
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    const auto pfnUnixName = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    char* pszUnix = pfnUnixName ? pfnUnixName(Wide(path).c_str()) : nullptr;
+    if (!pszUnix)
+        return "";
+    const std::string unix = pszUnix;
+    HeapFree(GetProcessHeap(), 0, pszUnix);
+    return unix;
+}
+
+std::string RunLinuxCommand(const std::string& command, DWORD timeoutMs)
+{
+    TempDir dir;
+    const std::string script = dir / "run.sh";
+    const std::string out = LinuxPath(dir / "out");
+    if (out.empty() || !WriteBytes(script, "(" + command + ") >'" + out + ".tmp' 2>&1\nmv '" + out +
+                                              ".tmp' '" + out + "'\n"))
+        return "<failed>";
+    // Wine splits the command line by the Windows rules, which know double
+    // quotes only.
+    std::string cmd = "/bin/sh \"" + LinuxPath(script) + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA("Z:\\bin\\sh", &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
+        return "<failed>";
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    const DWORD dwStart = GetTickCount();
+    while (GetFileAttributesA((dir / "out").c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount() - dwStart > timeoutMs)
+            return "<failed>";
+        Sleep(10);
+    }
+    return ReadBytes(dir / "out");
+}
+
+std::vector<std::string> FilesIn(const std::string& dir)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(fd.cFileName);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return names;
+}

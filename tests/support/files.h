@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "support/imports.h"
 
@@ -51,6 +52,17 @@ std::string LongPath(const std::string& path);
 std::string ShellDisplayName(const std::string& path);
 // The path up to and with its last backslash.
 std::string DirectoryPart(const std::string& path);
+
+// The names of the files (not folders) in dir.
+std::vector<std::string> FilesIn(const std::string& dir);
+
+// The file's path on the Linux side (Wine's wine_get_unix_file_name).
+std::string LinuxPath(const std::string& path);
+// Runs a shell command line on the Linux side (Wine starts Unix programs)
+// and returns what it printed, or "<failed>" when it did not finish within
+// timeoutMs. Wine's handle of a Unix process does not tell when it ends, so
+// the output goes into a file that is renamed into place last.
+std::string RunLinuxCommand(const std::string& command, DWORD timeoutMs = 10000);
 
 // While it lives, this program sees no short (8.3) names: GetShortPathNameW
 // gives the long path back, as on a volume where short names are turned off
