@@ -52,7 +52,7 @@ BOOL GetDialogFolder(HWND hwndDialog, wchar_t* pszFolder)
     alignas(8) BYTE idl[4096];
     const LRESULT cb = SendMessageW(hwndDialog, CDM_GETFOLDERIDLIST, sizeof idl,
                                     reinterpret_cast<LPARAM>(idl));
-    auto pfnGetPath = GetShellFunction<BOOL(WINAPI*)(PCIDLIST_ABSOLUTE, LPWSTR)>("SHGetPathFromIDListW");
+    auto pfnGetPath = GetPathFromIDListFunction();
     return pfnGetPath && cb > 0 && cb <= static_cast<LRESULT>(sizeof idl) &&
            pfnGetPath(reinterpret_cast<PCIDLIST_ABSOLUTE>(idl), pszFolder);
 }

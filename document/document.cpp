@@ -31,8 +31,7 @@ static BOOL GetDisplayName(const char* pszPath, char* pszShown)
     wchar_t szPath[MAX_PATH];
     if (!MultiByteToWideChar(CP_ACP, 0, pszPath, -1, szPath, MAX_PATH))
         return FALSE;
-    auto pfnGetFileInfo =
-        GetShellFunction<DWORD_PTR(WINAPI*)(LPCWSTR, DWORD, SHFILEINFOW*, UINT, UINT)>("SHGetFileInfoW");
+    auto pfnGetFileInfo = GetFileInfoFunction();
     SHFILEINFOW info = {};
     return pfnGetFileInfo && pfnGetFileInfo(szPath, 0, &info, sizeof info, SHGFI_DISPLAYNAME) &&
            info.szDisplayName[0] && ConvertNameExactly(info.szDisplayName, pszShown, MAX_PATH);

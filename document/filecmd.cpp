@@ -114,11 +114,11 @@ static void ShowNameRefused(HINSTANCE hInstance, HWND hwndMain, const char* pszT
     MessageBoxA(hwndMain, pszText, szCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
-static BOOL RunFileDialog(const char* pszFunction, OPENFILENAMEA* ofn)
+static BOOL RunFileDialog(decltype(&::GetOpenFileNameA) (*pfnGetDialog)(), OPENFILENAMEA* ofn)
 {
     EndPlaybackBeforeOwnWindow();
     ForgetChosenName();
-    auto pfn = GetCommonDialogFunction<BOOL(WINAPI*)(LPOPENFILENAMEA)>(pszFunction);
+    auto pfn = pfnGetDialog();
     return pfn ? pfn(ofn) : FALSE;
 }
 
@@ -149,7 +149,7 @@ BOOL FileOpen(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
     char szFilter[FILTER_SIZE];
     OPENFILENAMEA ofn;
     PrepareFileDialog(&ofn, hInstance, hwndMain, szFile, szFilter, OPEN_DIALOG_FLAGS);
-    if (!RunFileDialog("GetOpenFileNameA", &ofn))
+    if (!RunFileDialog(GetOpenFileNameFunction, &ofn))
         return FALSE;
     char szChosen[MAX_PATH];
     if (!TakeChosenName(szFile, szChosen)) {
@@ -185,7 +185,7 @@ BOOL FileSaveAs(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
     char szFilter[FILTER_SIZE];
     OPENFILENAMEA ofn;
     PrepareFileDialog(&ofn, hInstance, hwndMain, szFile, szFilter, SAVE_DIALOG_FLAGS);
-    if (!RunFileDialog("GetSaveFileNameA", &ofn))
+    if (!RunFileDialog(GetSaveFileNameFunction, &ofn))
         return FALSE;
     char szChosen[MAX_PATH];
     if (!TakeChosenName(szFile, szChosen)) {

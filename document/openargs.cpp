@@ -53,8 +53,7 @@ static void HandOnToNewCopy(HWND hwndMain, const wchar_t* pszRemainder)
     const DWORD cch = GetModuleFileNameW(NULL, szExe, MAX_PATH);
     if (cch == 0 || cch >= MAX_PATH)
         return;
-    auto pfnExecute = GetShellFunction<HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT)>(
-        "ShellExecuteW");
+    auto pfnExecute = GetShellExecuteFunction();
     if (pfnExecute)
         pfnExecute(hwndMain, L"open", szExe, pszRemainder, NULL, SW_SHOWNORMAL);
 }
@@ -82,8 +81,8 @@ void OpenFromArguments(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit, LPWSTR
 void OnDropFiles(HWND, UINT, WPARAM wParam, LPARAM)
 {
     HDROP hDrop = reinterpret_cast<HDROP>(wParam);
-    auto pfnQueryFile = GetShellFunction<UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT)>("DragQueryFileW");
-    auto pfnFinish = GetShellFunction<void(WINAPI*)(HDROP)>("DragFinish");
+    auto pfnQueryFile = GetDragQueryFileFunction();
+    auto pfnFinish = GetDragFinishFunction();
     wchar_t szPath[DROP_BUFFER_SIZE];
     // A path too long for the buffer would arrive cut, and a cut path can name
     // another file; such a drop opens nothing. The wide path is the exact one.

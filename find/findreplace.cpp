@@ -24,7 +24,7 @@ void InitFindReplace()
 HWND ShowFindDialog(HWND, BOOL bFind)
 {
     g_findReplace.Flags &= ~static_cast<DWORD>(FR_DIALOGTERM);
-    auto pfn = GetCommonDialogFunction<HWND(WINAPI*)(LPFINDREPLACEA)>(bFind ? "FindTextA" : "ReplaceTextA");
+    auto pfn = bFind ? GetFindTextFunction() : GetReplaceTextFunction();
     return pfn ? pfn(&g_findReplace) : NULL;
 }
 
