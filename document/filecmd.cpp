@@ -96,22 +96,15 @@ static void AdoptDocumentName(DocumentName* previous, const char* pszName)
     g_bUntitled = FALSE;
 }
 
-// Why a chosen name is refused: it holds characters outside the code page
-// and the file has no short name without them (code page 1252 texts).
-const char kOpenNameRefused[] =
-    "Die Datei kann nicht ge\xF6" "ffnet werden.\n\n"
-    "Ihr Name enth\xE4lt Zeichen, die Tekstor nicht verarbeiten kann. "
-    "Benennen Sie die Datei um, und versuchen Sie es erneut.";
-const char kSaveNameRefused[] =
-    "Unter diesem Namen kann nicht gespeichert werden.\n\n"
-    "Der Name enth\xE4lt Zeichen, die Tekstor nicht verarbeiten kann. "
-    "W\xE4hlen Sie einen anderen Namen.";
-
-static void ShowNameRefused(HINSTANCE hInstance, HWND hwndMain, const char* pszText)
+// Why a chosen name is refused (uText): it holds characters outside the code
+// page and the file has no short name without them.
+static void ShowNameRefused(HINSTANCE hInstance, HWND hwndMain, UINT uText)
 {
+    char szText[PROMPT_HALF] = "";
     char szCaption[PROMPT_HALF] = "";
+    LoadStringA(hInstance, uText, szText, PROMPT_HALF - 1);
     LoadStringA(hInstance, IDS_APPNAME, szCaption, PROMPT_HALF - 1);
-    MessageBoxA(hwndMain, pszText, szCaption, MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxA(hwndMain, szText, szCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 static BOOL RunFileDialog(decltype(&::GetOpenFileNameA) (*pfnGetDialog)(), OPENFILENAMEA* ofn)
@@ -153,7 +146,7 @@ BOOL FileOpen(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
         return FALSE;
     char szChosen[MAX_PATH];
     if (!TakeChosenName(szFile, szChosen)) {
-        ShowNameRefused(hInstance, hwndMain, kOpenNameRefused);
+        ShowNameRefused(hInstance, hwndMain, IDS_OPEN_REFUSED);
         return FALSE;
     }
     // A name the user only asked to create has no short form and ends here.
@@ -189,7 +182,7 @@ BOOL FileSaveAs(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
         return FALSE;
     char szChosen[MAX_PATH];
     if (!TakeChosenName(szFile, szChosen)) {
-        ShowNameRefused(hInstance, hwndMain, kSaveNameRefused);
+        ShowNameRefused(hInstance, hwndMain, IDS_SAVE_REFUSED);
         return FALSE;
     }
 

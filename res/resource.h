@@ -14,6 +14,8 @@
 #define IDS_FILTER_ALL     4
 #define IDS_SAVE_PROMPT    5
 #define IDS_RECORDING      6
+#define IDS_OPEN_REFUSED   7
+#define IDS_SAVE_REFUSED   8
 
 #define IDM_NEW            40001
 #define IDM_OPEN           40002

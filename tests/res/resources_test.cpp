@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -139,14 +140,19 @@ TEST_F(ResourceTest, StringsAreExactCodePage1252Texts)
         "Alle Dateien",
         "%s\nwurde ge\xE4ndert.\n\nM\xF6" "chten Sie die \xC4nderungen speichern?",
         "[Recording] ",
+        "Die Datei kann nicht ge\xF6" "ffnet werden.\n\nIhr Name enth\xE4lt Zeichen, die Tekstor "
+        "nicht verarbeiten kann. Benennen Sie die Datei um, und versuchen Sie es erneut.",
+        "Unter diesem Namen kann nicht gespeichert werden.\n\nDer Name enth\xE4lt Zeichen, "
+        "die Tekstor nicht verarbeiten kann. W\xE4hlen Sie einen anderen Namen.",
     };
-    for (UINT id = IDS_APPNAME; id <= IDS_RECORDING; ++id) {
+    static_assert(std::size(expected) == IDS_SAVE_REFUSED, "one text per identifier");
+    for (UINT id = IDS_APPNAME; id <= IDS_SAVE_REFUSED; ++id) {
         char text[256] = "";
         LoadStringA(s_hModule, id, text, sizeof text);
         EXPECT_STREQ(text, expected[id - 1]) << "string " << id;
     }
     char none[8] = "x";
-    EXPECT_EQ(LoadStringA(s_hModule, 7, none, sizeof none), 0);
+    EXPECT_EQ(LoadStringA(s_hModule, IDS_SAVE_REFUSED + 1, none, sizeof none), 0);
 }
 
 #pragma pack(push, 2)
