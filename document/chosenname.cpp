@@ -13,6 +13,7 @@
 
 #include "app/syslib.h"
 #include "document/ansipath.h"
+#include "document/filecmd.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ BOOL ComposeChosenName(const wchar_t* pszFolder, const wchar_t* pszField, const 
         return FALSE;
     if (BestFitEquals(pszName, pszResult))
         return TRUE;
-    lstrcatW(pszName, L".txt");
+    lstrcatW(pszName, L"." DEFAULT_EXTENSION);
     return BestFitEquals(pszName, pszResult);
 }
 

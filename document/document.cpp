@@ -7,6 +7,7 @@
 
 #include "app/state.h"
 #include "app/syslib.h"
+#include "app/waitcursor.h"
 #include "document/ansipath.h"
 #include "edit/textbuffer.h"
 #include "res/resource.h"
@@ -84,16 +85,9 @@ void RestoreDocumentName(const DocumentName* name, HINSTANCE hInstance, HWND hwn
     UpdateTitle(hInstance, hwndMain, g_bRecording);
 }
 
-// The wait cursor for the length of one file operation; the previous cursor
-// comes back on every path through the operation.
-static HCURSOR ShowWaitCursor()
+HANDLE OpenDocumentToLoad(const char* pszPath)
 {
-    return SetCursor(LoadCursorA(NULL, IDC_WAIT));
-}
-
-static HANDLE OpenDocumentFile(const char* pszPath, DWORD dwAccess, DWORD dwCreation)
-{
-    return CreateFileA(pszPath, dwAccess, FILE_SHARE_READ, NULL, dwCreation,
+    return CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, NULL);
 }
 
@@ -110,10 +104,7 @@ static BOOL ReadWholeFile(HANDLE hFile, TextBuffer* text)
     // and saving them back would destroy the rest.
     if (dwHigh != 0)
         return FALSE;
-    // A preset size of 0 would copy the pane's own text instead of giving an
-    // empty block; an empty file simply is an empty text.
-    text->cchText = dwSize ? dwSize : 1;
-    if (!GetEditText(NULL, text))
+    if (!AllocateText(text, dwSize))
         return FALSE;
     DWORD dwRead = 0;
     if (dwSize && !ReadFile(hFile, text->pszText, dwSize, &dwRead, NULL)) {
@@ -125,12 +116,10 @@ static BOOL ReadWholeFile(HANDLE hFile, TextBuffer* text)
 
 BOOL LoadDocument(HWND hwndEdit)
 {
-    HCURSOR hPrevious = ShowWaitCursor();
-    HANDLE hFile = OpenDocumentFile(g_szFileName, GENERIC_READ, OPEN_EXISTING);
-    if (hFile == INVALID_HANDLE_VALUE) {
-        SetCursor(hPrevious);
+    const WaitCursor wait;
+    HANDLE hFile = OpenDocumentToLoad(g_szFileName);
+    if (hFile == INVALID_HANDLE_VALUE)
         return FALSE;
-    }
     TextBuffer text = {};
     BOOL bLoaded = ReadWholeFile(hFile, &text);
     CloseHandle(hFile);
@@ -141,7 +130,6 @@ BOOL LoadDocument(HWND hwndEdit)
             SendMessageA(hwndEdit, EM_EMPTYUNDOBUFFER, 0, 0);
         FreeEditText(&text);
     }
-    SetCursor(hPrevious);
     return bLoaded;
 }
 
@@ -377,8 +365,7 @@ static BOOL WriteInPlace(HANDLE hFile, const TextBuffer* text)
 
     TextBuffer old = {};
     if (cbOverwritten) {
-        old.cchText = cbOverwritten;
-        if (!GetEditText(NULL, &old))
+        if (!AllocateText(&old, cbOverwritten))
             return FALSE;
         DWORD dwRead = 0;
         if (!SeekTo(hFile, 0) ||
@@ -433,14 +420,12 @@ static BOOL SaveOverExistingFile(HANDLE hFile, const char* pszName, const TextBu
 
 BOOL SaveDocument(HWND hwndEdit)
 {
-    HCURSOR hPrevious = ShowWaitCursor();
+    const WaitCursor wait;
     // The copy is taken first, so that nothing touches the file unless the
     // text to put there is in hand.
     TextBuffer text = {};
-    if (!GetEditText(hwndEdit, &text)) {
-        SetCursor(hPrevious);
+    if (!GetEditText(hwndEdit, &text))
         return FALSE;
-    }
     BOOL bSaved = FALSE;
     HANDLE hFile = OpenForInPlace(g_szFileName);
     if (hFile != INVALID_HANDLE_VALUE)
@@ -450,6 +435,5 @@ BOOL SaveDocument(HWND hwndEdit)
     FreeEditText(&text);
     if (bSaved)
         SendMessageA(hwndEdit, EM_SETMODIFY, FALSE, 0);
-    SetCursor(hPrevious);
     return bSaved;
 }

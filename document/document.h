@@ -12,6 +12,10 @@ constexpr int CAPTION_SIZE = 290;
 // file's text could not be put into the pane; the pane is then unchanged.
 BOOL LoadDocument(HWND hwndEdit);
 
+// The file opened as the load opens it; INVALID_HANDLE_VALUE when it cannot
+// be (a directory, a file held for writing, no such file).
+HANDLE OpenDocumentToLoad(const char* pszPath);
+
 // Writes the pane's text to the file named by g_szFileName. TRUE only when
 // every byte was written; only then is the modification flag cleared. The
 // file keeps its names, links, attributes and rights, and holds either its

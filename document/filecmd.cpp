@@ -78,9 +78,10 @@ static void BuildFilterList(HINSTANCE hInstance, char* pszFilter)
     ZeroMemory(pszFilter, FILTER_SIZE);
     const int cchText = LoadStringA(hInstance, IDS_FILTER_TEXT, pszFilter, 100);
     char* p = pszFilter + cchText + 1;
-    lstrcpynA(p, "*.txt", 6);
-    p += 6;
-    const int cchLeft = 100 - cchText - 7;
+    static const char kPattern[] = "*." DEFAULT_EXTENSION;
+    lstrcpynA(p, kPattern, sizeof kPattern);
+    p += sizeof kPattern;
+    const int cchLeft = 100 - cchText - 1 - static_cast<int>(sizeof kPattern);
     const int cchAll = cchLeft > 1 ? LoadStringA(hInstance, IDS_FILTER_ALL, p, cchLeft) : 0;
     p += cchAll + 1;
     lstrcpynA(p, "*.*", 4);
@@ -130,7 +131,7 @@ void PrepareFileDialog(OPENFILENAMEA* ofn, HINSTANCE hInstance, HWND hwndMain, c
     ofn->lpstrFile = pszFile;
     ofn->nMaxFile = MAX_PATH;
     ofn->Flags = dwFlags;
-    ofn->lpstrDefExt = "txt";
+    ofn->lpstrDefExt = DEFAULT_EXTENSION;
     ofn->lpfnHook = FileDialogHookProc;
 }
 

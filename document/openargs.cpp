@@ -25,8 +25,7 @@ BOOL AdoptExistingFile(const char* pszPath)
         return FALSE;
     // The same request as the load itself, so that what is accepted here can
     // also be loaded (a directory or a file held for writing cannot).
-    HANDLE hFile = CreateFileA(szShort, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, NULL);
+    HANDLE hFile = OpenDocumentToLoad(szShort);
     if (hFile == INVALID_HANDLE_VALUE)
         return FALSE;
     CloseHandle(hFile);
