@@ -5,11 +5,8 @@
 #include "find/replaceplan.h"
 #include "find/scan.h"
 
-int g_nNotFoundBeeps;
-
 void BeepNotFound()
 {
-    ++g_nNotFoundBeeps;
     MessageBeep(0);
 }
 

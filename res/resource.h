@@ -37,7 +37,4 @@
 #define IDM_FINDPREV       40033
 #define IDM_WORDWRAP       40034
 
-#define IDM_FIRST          IDM_NEW
-#define IDM_LAST           IDM_WORDWRAP
-
 #endif
