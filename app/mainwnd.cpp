@@ -12,11 +12,6 @@
 #include "macro/macro.h"
 #include "res/resource.h"
 
-// Commands are looked up in ranges; these keep the resource ids and the
-// dispatcher's ranges from drifting apart.
-static_assert(IDM_FIRST == 40001 && IDM_LAST == 40034, "command table is 40001-40034");
-static_assert(IDM_DATETIME_LONG - IDM_UNDO == 7, "editing commands are one run");
-
 static LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam)
 {
     // The window is already a drop target: CreateMainWindow gives it the
@@ -47,6 +42,9 @@ static void OnClose()
         DestroyWindow(g_hwndMain);
 }
 
+// One case per command, by name: nothing here depends on the identifiers'
+// values or order, so an identifier without a case (the unused values
+// between the groups, or any other) simply does nothing.
 static void OnCommand(WPARAM wParam, LPARAM lParam)
 {
     const UINT uId = LOWORD(wParam);

@@ -7,6 +7,9 @@
 #define TEKSTOR_APP_SYSLIB_H
 
 #include <windows.h>
+#include <commdlg.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 // From the very start of the run: every library loaded later by name (by the
 // dialogs, the shell extensions they host, their delayed imports) comes from
@@ -27,6 +30,7 @@ HMODULE LoadSystemLibrary(SystemLibrary library);
 // The named function of the library, or NULL when it cannot be had.
 FARPROC GetSystemLibraryProc(SystemLibrary library, const char* pszFunction);
 
+// Only for the accessors below.
 template <typename Function>
 Function GetSystemFunction(SystemLibrary library, const char* pszFunction)
 {
@@ -34,16 +38,31 @@ Function GetSystemFunction(SystemLibrary library, const char* pszFunction)
         reinterpret_cast<void*>(GetSystemLibraryProc(library, pszFunction)));
 }
 
-template <typename Function>
-Function GetCommonDialogFunction(const char* pszFunction)
-{
-    return GetSystemFunction<Function>(SYSLIB_COMDLG32, pszFunction);
-}
+// One accessor per function the program takes from these libraries. Its
+// type is the header's own declaration of that function, named once with the
+// function's name, so a call with other arguments does not compile; a type
+// written by hand could differ from the header and, in the 32-bit build,
+// a wrong calling convention or argument size would compile and corrupt the
+// stack at run time.
+#define TEKSTOR_SYSTEM_FUNCTION(library, name, accessor) \
+    inline decltype(&::name) accessor() { return GetSystemFunction<decltype(&::name)>(library, #name); }
 
-template <typename Function>
-Function GetShellFunction(const char* pszFunction)
-{
-    return GetSystemFunction<Function>(SYSLIB_SHELL32, pszFunction);
-}
+TEKSTOR_SYSTEM_FUNCTION(SYSLIB_COMDLG32, GetOpenFileNameA, GetOpenFileNameFunction)
+TEKSTOR_SYSTEM_FUNCTION(SYSLIB_COMDLG32, GetSaveFileNameA, GetSaveFileNameFunction)
+TEKSTOR_SYSTEM_FUNCTION(SYSLIB_COMDLG32, FindTextA, GetFindTextFunction)
+TEKSTOR_SYSTEM_FUNCTION(SYSLIB_COMDLG32, ReplaceTextA, GetReplaceTextFunction)
+
+TEKSTOR_SYSTEM_FUNCTION(SYSLIB_SHELL32, SHGetFileInfoW, GetFileInfoFunction)
+TEKSTOR_SYSTEM_FUNCTION(SYSLIB_SHELL32, SHGetPathFromIDListW, GetPathFromIDListFunction)
+TEKSTOR_SYSTEM_FUNCTION(SYSLIB_SHELL32, ShellExecuteW, GetShellExecuteFunction)
+TEKSTOR_SYSTEM_FUNCTION(SYSLIB_SHELL32, DragQueryFileW, GetDragQueryFileFunction)
+TEKSTOR_SYSTEM_FUNCTION(SYSLIB_SHELL32, DragFinish, GetDragFinishFunction)
+
+TEKSTOR_SYSTEM_FUNCTION(SYSLIB_OLE32, CoInitializeEx, GetInitializeExFunction)
+TEKSTOR_SYSTEM_FUNCTION(SYSLIB_OLE32, CoCreateInstance, GetCreateInstanceFunction)
+TEKSTOR_SYSTEM_FUNCTION(SYSLIB_OLE32, CoTaskMemFree, GetTaskMemFreeFunction)
+TEKSTOR_SYSTEM_FUNCTION(SYSLIB_OLE32, CoUninitialize, GetUninitializeFunction)
+
+#undef TEKSTOR_SYSTEM_FUNCTION
 
 #endif

@@ -18,23 +18,10 @@
 #include "app/state.h"
 #include "app/syslib.h"
 #include "document/ansipath.h"
+#include "document/filecmd.h"
 #include "res/resource.h"
 
 namespace {
-
-// Why a chosen name is refused (code page 1252 texts).
-const char kOpenNameRefused[] =
-    "Die Datei kann nicht ge\xF6" "ffnet werden.\n\n"
-    "Ihr Name enth\xE4lt Zeichen, die Tekstor nicht verarbeiten kann. "
-    "Benennen Sie die Datei um, und versuchen Sie es erneut.";
-const char kSaveNameRefused[] =
-    "Unter diesem Namen kann nicht gespeichert werden.\n\n"
-    "Der Name enth\xE4lt Zeichen, die Tekstor nicht verarbeiten kann. "
-    "W\xE4hlen Sie einen anderen Namen.";
-const char kChoiceUnknown[] =
-    "Tekstor kann nicht sicher feststellen, welche Datei gew\xE4hlt wurde.\n\n"
-    "W\xE4hlen Sie die Datei in ihrem eigenen Ordner (nicht in einer Bibliothek oder in "
-    "Suchergebnissen), oder geben Sie ihren vollst\xE4ndigen Pfad ein.";
 
 struct ChosenName {
     BOOL bSaving;
@@ -46,11 +33,13 @@ struct ChosenName {
 };
 ChosenName s_chosen;
 
-void ShowRefusal(HWND hwndOwner, const char* pszText)
+void ShowRefusal(HWND hwndOwner, UINT idText)
 {
     char szCaption[256] = "";
+    char szText[512] = "";
     LoadStringA(g_hInstance, IDS_APPNAME, szCaption, sizeof szCaption - 1);
-    MessageBoxA(hwndOwner, pszText, szCaption, MB_OK | MB_ICONEXCLAMATION);
+    LoadStringA(g_hInstance, idText, szText, sizeof szText - 1);
+    MessageBoxA(hwndOwner, szText, szCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 // The name field: an edit control in the classic template, a combo box in
@@ -82,7 +71,7 @@ BOOL GetDialogFolder(HWND hwndDialog, wchar_t* pszFolder)
     alignas(8) BYTE idl[4096];
     const LRESULT cb = SendMessageW(hwndDialog, CDM_GETFOLDERIDLIST, sizeof idl,
                                     reinterpret_cast<LPARAM>(idl));
-    auto pfnGetPath = GetShellFunction<BOOL(WINAPI*)(PCIDLIST_ABSOLUTE, LPWSTR)>("SHGetPathFromIDListW");
+    auto pfnGetPath = GetPathFromIDListFunction();
     return pfnGetPath && cb > 0 && cb <= static_cast<LRESULT>(sizeof idl) &&
            pfnGetPath(reinterpret_cast<PCIDLIST_ABSOLUTE>(idl), pszFolder) && pszFolder[0];
 }
@@ -163,12 +152,11 @@ BOOL ReadShortcutTarget(const wchar_t* pszLink, wchar_t* pszTarget)
     static const CLSID kClsidShellLink = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
     static const IID kIidShellLinkW = {0x000214F9, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
     static const IID kIidPersistFile = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-    auto pfnGetPath = GetShellFunction<BOOL(WINAPI*)(PCIDLIST_ABSOLUTE, LPWSTR)>("SHGetPathFromIDListW");
-    auto pfnFree = GetSystemFunction<void(WINAPI*)(LPVOID)>(SYSLIB_OLE32, "CoTaskMemFree");
-    auto pfnInitialize = GetSystemFunction<HRESULT(WINAPI*)(LPVOID, DWORD)>(SYSLIB_OLE32, "CoInitializeEx");
-    auto pfnCreate = GetSystemFunction<HRESULT(WINAPI*)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*)>(
-        SYSLIB_OLE32, "CoCreateInstance");
-    auto pfnUninitialize = GetSystemFunction<void(WINAPI*)()>(SYSLIB_OLE32, "CoUninitialize");
+    auto pfnGetPath = GetPathFromIDListFunction();
+    auto pfnFree = GetTaskMemFreeFunction();
+    auto pfnInitialize = GetInitializeExFunction();
+    auto pfnCreate = GetCreateInstanceFunction();
+    auto pfnUninitialize = GetUninitializeFunction();
     if (!pfnGetPath || !pfnFree || !pfnInitialize || !pfnCreate || !pfnUninitialize)
         return FALSE;
     // The dialog has the thread in its apartment already; this only counts.
@@ -204,7 +192,7 @@ BOOL FindChosenFile(const wchar_t* pszFolder, const wchar_t* pszField, const cha
     wchar_t szBase[MAX_PATH];
     if (!JoinFolderAndField(pszFolder, pszField, szBase))
         return FALSE;
-    for (const wchar_t* pszExt : {L"", L".txt", L".lnk"}) {
+    for (const wchar_t* pszExt : {L"", L"." DEFAULT_EXTENSION, L".lnk"}) {
         wchar_t szName[MAX_PATH];
         lstrcpynW(szName, szBase, MAX_PATH);
         if (!AppendText(szName, pszExt))
@@ -243,7 +231,7 @@ BOOL NoteChosenName(HWND hwndDialog, const char* pszResult)
     if (!pszResult || lstrlenA(pszResult) >= MAX_PATH || !ReadNameField(hwndDialog, szField) ||
         (!GetDialogFolder(hwndDialog, szFolder) && !IsFullPath(szField)) ||
         !FindChosenFile(szFolder, szField, pszResult, szChosen)) {
-        ShowRefusal(hwndDialog, kChoiceUnknown);
+        ShowRefusal(hwndDialog, IDS_CHOICE_UNKNOWN);
         return FALSE;
     }
     const BOOL bSaving = s_chosen.bSaving;
@@ -252,7 +240,7 @@ BOOL NoteChosenName(HWND hwndDialog, const char* pszResult)
     // offer to create it) closes the dialog and opens nothing.
     const DWORD dwAttributes = GetFileAttributesW(szChosen);
     if (!s_chosen.bKept && (bSaving || dwAttributes != INVALID_FILE_ATTRIBUTES)) {
-        ShowRefusal(hwndDialog, bSaving ? kSaveNameRefused : kOpenNameRefused);
+        ShowRefusal(hwndDialog, bSaving ? IDS_SAVE_REFUSED : IDS_OPEN_REFUSED);
         return FALSE;
     }
     lstrcpynA(s_chosen.szResult, pszResult, MAX_PATH);
@@ -263,7 +251,7 @@ BOOL NoteChosenName(HWND hwndDialog, const char* pszResult)
 BOOL TakeChosenName(HWND hwndOwner, const char* pszResult, char* pszName, wchar_t* pszLong)
 {
     if (!s_chosen.bNoted || strcmp(pszResult, s_chosen.szResult) != 0) {
-        ShowRefusal(hwndOwner, kChoiceUnknown);
+        ShowRefusal(hwndOwner, IDS_CHOICE_UNKNOWN);
         return FALSE;
     }
     if (!s_chosen.bKept)

@@ -9,6 +9,7 @@
 
 #include "app/state.h"
 #include "app/syslib.h"
+#include "app/waitcursor.h"
 #include "document/ansipath.h"
 #include "edit/textbuffer.h"
 #include "res/resource.h"
@@ -33,8 +34,7 @@ static BOOL GetDisplayName(const char* pszPath, char* pszShown)
     wchar_t szPath[MAX_PATH];
     if (!MultiByteToWideChar(CP_ACP, 0, pszPath, -1, szPath, MAX_PATH))
         return FALSE;
-    auto pfnGetFileInfo =
-        GetShellFunction<DWORD_PTR(WINAPI*)(LPCWSTR, DWORD, SHFILEINFOW*, UINT, UINT)>("SHGetFileInfoW");
+    auto pfnGetFileInfo = GetFileInfoFunction();
     SHFILEINFOW info = {};
     return pfnGetFileInfo && pfnGetFileInfo(szPath, 0, &info, sizeof info, SHGFI_DISPLAYNAME) &&
            info.szDisplayName[0] && ConvertNameExactly(info.szDisplayName, pszShown, MAX_PATH);
@@ -107,16 +107,9 @@ BOOL RenewDocumentName()
     return TRUE;
 }
 
-// The wait cursor for the length of one file operation; the previous cursor
-// comes back on every path through the operation.
-static HCURSOR ShowWaitCursor()
+HANDLE OpenDocumentToLoad(const char* pszPath)
 {
-    return SetCursor(LoadCursorA(NULL, IDC_WAIT));
-}
-
-static HANDLE OpenDocumentFile(const char* pszPath, DWORD dwAccess, DWORD dwCreation)
-{
-    return CreateFileA(pszPath, dwAccess, FILE_SHARE_READ, NULL, dwCreation,
+    return CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, NULL);
 }
 
@@ -133,10 +126,7 @@ static BOOL ReadWholeFile(HANDLE hFile, TextBuffer* text)
     // and saving them back would destroy the rest.
     if (dwHigh != 0)
         return FALSE;
-    // A preset size of 0 would copy the pane's own text instead of giving an
-    // empty block; an empty file simply is an empty text.
-    text->cchText = dwSize ? dwSize : 1;
-    if (!GetEditText(NULL, text))
+    if (!AllocateText(text, dwSize))
         return FALSE;
     // A read may return less than asked (the file shrank, a network read
     // ended early); what came is read on from, and a file that ends before
@@ -242,29 +232,32 @@ void ForgetCodePageLoss()
     g_codePageLossFile.bKnown = FALSE;
 }
 
-BOOL LoadDocument(HWND hwndEdit)
+static BOOL LoadText(HWND hwndEdit, BOOL* pbChanged, FileIdentity* pIdentity)
 {
-    HCURSOR hPrevious = ShowWaitCursor();
-    HANDLE hFile = OpenDocumentFile(g_szFileName, GENERIC_READ, OPEN_EXISTING);
-    if (hFile == INVALID_HANDLE_VALUE) {
-        SetCursor(hPrevious);
+    const WaitCursor wait;
+    HANDLE hFile = OpenDocumentToLoad(g_szFileName);
+    if (hFile == INVALID_HANDLE_VALUE)
         return FALSE;
-    }
     TextBuffer text = {};
-    FileIdentity identity = {};
     BOOL bLoaded = ReadWholeFile(hFile, &text);
-    ReadIdentity(hFile, &identity);
+    ReadIdentity(hFile, pIdentity);
     CloseHandle(hFile);
-    BOOL bChanged = FALSE;
     if (bLoaded) {
-        bChanged = !SurvivesCodePage(text.pszText, lstrlenA(text.pszText));
+        *pbChanged = !SurvivesCodePage(text.pszText, lstrlenA(text.pszText));
         // Replacing the whole text also clears the modification flag.
         bLoaded = SetWindowTextA(hwndEdit, text.pszText);
         if (bLoaded)
             SendMessageA(hwndEdit, EM_EMPTYUNDOBUFFER, 0, 0);
         FreeEditText(&text);
     }
-    SetCursor(hPrevious);
+    return bLoaded;
+}
+
+BOOL LoadDocument(HWND hwndEdit)
+{
+    BOOL bChanged = FALSE;
+    FileIdentity identity = {};
+    const BOOL bLoaded = LoadText(hwndEdit, &bChanged, &identity);
     if (bLoaded) {
         g_codePageLossFile = identity;
         g_codePageLossFile.bKnown = bChanged && identity.bKnown;

@@ -13,6 +13,10 @@ constexpr int CAPTION_SIZE = 290;
 // Tells the user when the code page changes the file's bytes (see below).
 BOOL LoadDocument(HWND hwndEdit);
 
+// The file opened as the load opens it; INVALID_HANDLE_VALUE when it cannot
+// be (a directory, a file held for writing, no such file).
+HANDLE OpenDocumentToLoad(const char* pszPath);
+
 // Writes the pane's text to the file named by g_szFileName (in filesave.cpp),
 // unless that name no longer opens the document's file
 // (StoredNameOpensDocument). TRUE only when every byte was written; only then

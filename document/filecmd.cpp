@@ -79,9 +79,10 @@ static void BuildFilterList(HINSTANCE hInstance, char* pszFilter)
     ZeroMemory(pszFilter, FILTER_SIZE);
     const int cchText = LoadStringA(hInstance, IDS_FILTER_TEXT, pszFilter, 100);
     char* p = pszFilter + cchText + 1;
-    lstrcpynA(p, "*.txt", 6);
-    p += 6;
-    const int cchLeft = 100 - cchText - 7;
+    static const char kPattern[] = "*." DEFAULT_EXTENSION;
+    lstrcpynA(p, kPattern, sizeof kPattern);
+    p += sizeof kPattern;
+    const int cchLeft = 100 - cchText - 1 - static_cast<int>(sizeof kPattern);
     const int cchAll = cchLeft > 1 ? LoadStringA(hInstance, IDS_FILTER_ALL, p, cchLeft) : 0;
     p += cchAll + 1;
     lstrcpynA(p, "*.*", 4);
@@ -99,25 +100,23 @@ static void AdoptDocumentName(DocumentName* previous, const char* pszName, const
 }
 
 // Shown when the document's name now opens another file and its own file is
-// gone (code page 1252).
-const char kFileReplaced[] =
-    "Das Dokument kann nicht gespeichert werden.\n\n"
-    "Unter seinem Namen findet sich jetzt eine andere Datei, die nicht \xFC" "berschrieben wird. "
-    "Speichern Sie das Dokument mit \x84Speichern unter\x93 unter einem anderen Namen.";
-
+// gone.
 static void ShowFileReplaced(HINSTANCE hInstance, HWND hwndMain)
 {
+    char szText[PROMPT_HALF] = "";
     char szCaption[PROMPT_HALF] = "";
+    LoadStringA(hInstance, IDS_FILE_REPLACED, szText, PROMPT_HALF - 1);
     LoadStringA(hInstance, IDS_APPNAME, szCaption, PROMPT_HALF - 1);
     EndPlaybackBeforeOwnWindow();
-    MessageBoxA(hwndMain, kFileReplaced, szCaption, MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxA(hwndMain, szText, szCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
-static BOOL RunFileDialog(const char* pszFunction, OPENFILENAMEA* ofn, BOOL bSaving)
+static BOOL RunFileDialog(decltype(&::GetOpenFileNameA) (*pfnGetDialog)(), OPENFILENAMEA* ofn,
+                          BOOL bSaving)
 {
     EndPlaybackBeforeOwnWindow();
     ForgetChosenName(bSaving);
-    auto pfn = GetCommonDialogFunction<BOOL(WINAPI*)(LPOPENFILENAMEA)>(pszFunction);
+    auto pfn = pfnGetDialog();
     return pfn ? pfn(ofn) : FALSE;
 }
 
@@ -136,7 +135,7 @@ void PrepareFileDialog(OPENFILENAMEA* ofn, HINSTANCE hInstance, HWND hwndMain, c
     ofn->lpstrFile = pszFile;
     ofn->nMaxFile = MAX_PATH;
     ofn->Flags = dwFlags;
-    ofn->lpstrDefExt = "txt";
+    ofn->lpstrDefExt = DEFAULT_EXTENSION;
     ofn->lpfnHook = FileDialogHookProc;
 }
 
@@ -150,7 +149,7 @@ BOOL FileOpen(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
     PrepareFileDialog(&ofn, hInstance, hwndMain, szFile, szFilter, OPEN_DIALOG_FLAGS);
     char szChosen[MAX_PATH];
     wchar_t szLong[MAX_PATH];
-    if (!RunFileDialog("GetOpenFileNameA", &ofn, FALSE) ||
+    if (!RunFileDialog(GetOpenFileNameFunction, &ofn, FALSE) ||
         !TakeChosenName(hwndMain, szFile, szChosen, szLong))
         return FALSE;
 
@@ -188,7 +187,7 @@ BOOL FileSaveAs(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
     PrepareFileDialog(&ofn, hInstance, hwndMain, szFile, szFilter, SAVE_DIALOG_FLAGS);
     char szChosen[MAX_PATH];
     wchar_t szLong[MAX_PATH];
-    if (!RunFileDialog("GetSaveFileNameA", &ofn, TRUE) ||
+    if (!RunFileDialog(GetSaveFileNameFunction, &ofn, TRUE) ||
         !TakeChosenName(hwndMain, szFile, szChosen, szLong))
         return FALSE;
 

@@ -22,6 +22,10 @@ constexpr DWORD FILE_DIALOG_RECORD_SIZE =
 static_assert(FILE_DIALOG_RECORD_SIZE == 76, "the 32-bit record is 76 bytes");
 #endif
 
+// The extension the file dialogs give a name typed without one, and the one
+// their first filter shows. A literal, so that it can join a wide one too.
+#define DEFAULT_EXTENSION "txt"
+
 constexpr int FILTER_SIZE = 260;
 constexpr int PROMPT_HALF = 256;
 

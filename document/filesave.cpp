@@ -34,6 +34,7 @@
 #include <cstring>
 
 #include "app/state.h"
+#include "app/waitcursor.h"
 #include "document/ansipath.h"
 #include "document/document.h"
 #include "edit/textbuffer.h"
@@ -427,9 +428,7 @@ static BOOL ReadOldBytes(SaveJob* job)
     if (!GetFileSizeEx(job->hFile, &size) || size.QuadPart >= MAXDWORD)
         return FALSE;
     job->cbOld = static_cast<DWORD>(size.QuadPart);
-    // A preset size of 0 would copy a window's text instead.
-    job->old.cchText = job->cbOld ? job->cbOld : 1;
-    if (!GetEditText(NULL, &job->old))
+    if (!AllocateText(&job->old, job->cbOld))
         return FALSE;
     DWORD dwRead = 0;
     return SeekTo(job->hFile, 0) &&
@@ -615,7 +614,7 @@ BOOL SaveDocument(HWND hwndEdit)
 {
     if (!MaySaveChangedBytes(hwndEdit))
         return FALSE;
-    HCURSOR hPrevious = SetCursor(LoadCursorA(NULL, IDC_WAIT));
+    const WaitCursor wait;
     // The copy is taken first, so that nothing touches the file unless the
     // text to put there is in hand.
     TextBuffer text = {};
@@ -625,6 +624,5 @@ BOOL SaveDocument(HWND hwndEdit)
         SendMessageA(hwndEdit, EM_SETMODIFY, FALSE, 0);
         ForgetCodePageLoss();
     }
-    SetCursor(hPrevious);
     return bSaved;
 }

@@ -15,8 +15,9 @@
 // also be loaded (a directory or a file held for writing cannot).
 static BOOL AdoptStoredName(const char* pszStored, const wchar_t* pszLong)
 {
-    HANDLE hFile = CreateFileA(pszStored, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, NULL);
+    // The same request as the load itself, so that what is accepted here can
+    // also be loaded (a directory or a file held for writing cannot).
+    HANDLE hFile = OpenDocumentToLoad(pszStored);
     if (hFile == INVALID_HANDLE_VALUE)
         return FALSE;
     CloseHandle(hFile);
@@ -56,8 +57,7 @@ static void HandOnToNewCopy(HWND hwndMain, const wchar_t* pszRemainder)
     const DWORD cch = GetModuleFileNameW(NULL, szExe, MAX_PATH);
     if (cch == 0 || cch >= MAX_PATH)
         return;
-    auto pfnExecute = GetShellFunction<HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT)>(
-        "ShellExecuteW");
+    auto pfnExecute = GetShellExecuteFunction();
     if (pfnExecute)
         pfnExecute(hwndMain, L"open", szExe, pszRemainder, NULL, SW_SHOWNORMAL);
 }
@@ -85,8 +85,8 @@ void OpenFromArguments(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit, LPWSTR
 void OnDropFiles(HWND, UINT, WPARAM wParam, LPARAM)
 {
     HDROP hDrop = reinterpret_cast<HDROP>(wParam);
-    auto pfnQueryFile = GetShellFunction<UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT)>("DragQueryFileW");
-    auto pfnFinish = GetShellFunction<void(WINAPI*)(HDROP)>("DragFinish");
+    auto pfnQueryFile = GetDragQueryFileFunction();
+    auto pfnFinish = GetDragFinishFunction();
     wchar_t szPath[DROP_BUFFER_SIZE];
     // A path too long for the buffer would arrive cut, and a cut path can name
     // another file; such a drop opens nothing. The wide path is the exact one.

@@ -12,13 +12,6 @@
 static_assert((EDIT_STYLE_WRAP | WS_HSCROLL | ES_AUTOHSCROLL) == EDIT_STYLE_NOWRAP,
               "word wrap differs from no wrap only by horizontal scrolling");
 
-HFONT CreatePaneFont()
-{
-    return CreateFontA(9, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                       "Fixedsys");
-}
-
 static void ShowWordWrapCheck()
 {
     CheckMenuItem(g_hMenu, IDM_WORDWRAP,

@@ -1,25 +1,25 @@
 #include "edit/textbuffer.h"
 
-// Leaves room for the NUL and keeps a size that GlobalAlloc and the ANSI text
-// calls (which count in int) can both take.
-static constexpr DWORD kMaxText = 0x7FFFFFFEu;
+BOOL AllocateText(TextBuffer* buffer, DWORD cchText)
+{
+    buffer->pszText = NULL;
+    buffer->cchText = cchText;
+    if (cchText > kMaxText)
+        return FALSE;
+    buffer->pszText = static_cast<char*>(GlobalAlloc(GPTR, cchText + 1));
+    return buffer->pszText != NULL;
+}
 
 BOOL GetEditText(HWND hwnd, TextBuffer* buffer)
 {
     const BOOL bCopy = buffer->cchText == 0;
     buffer->pszText = NULL;
-    if (bCopy) {
-        const int cch = GetWindowTextLengthA(hwnd);
-        if (cch < 0)
-            return FALSE;
-        buffer->cchText = static_cast<DWORD>(cch);
-    }
-    if (buffer->cchText > kMaxText)
+    if (!bCopy)
+        return AllocateText(buffer, buffer->cchText);
+    const int cch = GetWindowTextLengthA(hwnd);
+    if (cch < 0 || !AllocateText(buffer, static_cast<DWORD>(cch)))
         return FALSE;
-    buffer->pszText = static_cast<char*>(GlobalAlloc(GPTR, buffer->cchText + 1));
-    if (!buffer->pszText)
-        return FALSE;
-    if (!bCopy || buffer->cchText == 0)
+    if (buffer->cchText == 0)
         return TRUE;
 
     const int cchCopied = GetWindowTextA(hwnd, buffer->pszText,

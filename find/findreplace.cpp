@@ -4,6 +4,7 @@
 
 #include "app/syslib.h"
 #include "app/state.h"
+#include "app/waitcursor.h"
 #include "find/search.h"
 #include "res/resource.h"
 
@@ -24,7 +25,7 @@ void InitFindReplace()
 HWND ShowFindDialog(HWND, BOOL bFind)
 {
     g_findReplace.Flags &= ~static_cast<DWORD>(FR_DIALOGTERM);
-    auto pfn = GetCommonDialogFunction<HWND(WINAPI*)(LPFINDREPLACEA)>(bFind ? "FindTextA" : "ReplaceTextA");
+    auto pfn = bFind ? GetFindTextFunction() : GetReplaceTextFunction();
     return pfn ? pfn(&g_findReplace) : NULL;
 }
 
@@ -55,11 +56,10 @@ void OnFindReplaceMessage(HWND, LPARAM)
         SetFocus(g_hwndEdit);
         return;
     }
-    HCURSOR hcurPrevious = SetCursor(LoadCursorA(NULL, IDC_WAIT));
+    const WaitCursor wait;
     if (g_hwndFindDlg)
         g_dwSearchFlags = g_findReplace.Flags;
     RunFindReplace();
-    SetCursor(hcurPrevious);
 }
 
 // The boxes of the open dialog: the search text (edt1) and, in the Replace

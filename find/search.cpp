@@ -5,11 +5,8 @@
 #include "find/replaceplan.h"
 #include "find/scan.h"
 
-int g_nNotFoundBeeps;
-
 void BeepNotFound()
 {
-    ++g_nNotFoundBeeps;
     MessageBeep(0);
 }
 
@@ -67,10 +64,8 @@ BOOL SearchText(BOOL bFromSelectionEnd)
 // whole Replace All back.
 static BOOL ApplyReplacePlan(const ReplaceRequest* pRequest, const ReplacePlan* pPlan)
 {
-    // What the control and GlobalAlloc can hold, NUL included.
-    constexpr int64_t kMaxText = 0x7FFFFFFE;
     const int64_t cchAfter = pRequest->cchText - (pPlan->end - pPlan->start) + pPlan->cchResult;
-    if (pPlan->cchResult >= kMaxText || cchAfter >= kMaxText)
+    if (pPlan->cchResult > kMaxText || cchAfter > kMaxText)
         return FALSE;
     char* pszResult = static_cast<char*>(GlobalAlloc(GPTR, static_cast<SIZE_T>(pPlan->cchResult) + 1));
     if (!pszResult)

@@ -16,8 +16,7 @@ BOOL SearchText(BOOL bFromSelectionEnd);
 // memory for the work was missing (silently); the text is then unchanged.
 BOOL ReplaceAllInPane();
 
-// The beep for a search that found nothing. Counted, so tests can hear it.
+// The beep for a search that found nothing: the system's default beep.
 void BeepNotFound();
-extern int g_nNotFoundBeeps;
 
 #endif

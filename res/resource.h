@@ -16,6 +16,10 @@
 #define IDS_RECORDING      6
 #define IDS_CODEPAGE_LOAD  7
 #define IDS_CODEPAGE_SAVE  8
+#define IDS_OPEN_REFUSED   9
+#define IDS_SAVE_REFUSED   10
+#define IDS_CHOICE_UNKNOWN 11
+#define IDS_FILE_REPLACED  12
 
 #define IDM_NEW            40001
 #define IDM_OPEN           40002
@@ -36,8 +40,5 @@
 #define IDM_FINDNEXT       40032
 #define IDM_FINDPREV       40033
 #define IDM_WORDWRAP       40034
-
-#define IDM_FIRST          IDM_NEW
-#define IDM_LAST           IDM_WORDWRAP
 
 #endif

@@ -12,8 +12,9 @@ STAMP = (2000, 1, 1, 0, 0, 0)
 
 
 def windows_text(path, version, encoding):
-    """The read-mes are kept as UTF-8 with LF; Windows users get CR LF in the
-    code page their Notepad-era tools expect."""
+    """The read-mes are kept as UTF-8 with LF; Windows users get them with
+    CR LF line ends and in the ANSI code page (1252 for the German one), the
+    bytes a plain-text program on Windows shows as text without converting."""
     with open(path, encoding='utf-8') as f:
         text = f.read().replace('@VERSION@', version)
     return text.replace('\n', '\r\n').encode(encoding)

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -144,14 +145,25 @@ TEST_F(ResourceTest, StringsAreExactCodePage1252Texts)
         "Bytes ver\xE4ndert.",
         "%s\nenth\xE4lt Bytes, die die Codepage %u nicht unver\xE4ndert darstellen kann. Beim "
         "Speichern werden sie ver\xE4ndert.\n\nTrotzdem speichern?",
+        "Die Datei kann nicht ge\xF6" "ffnet werden.\n\nIhr Name enth\xE4lt Zeichen, die Tekstor "
+        "nicht verarbeiten kann. Benennen Sie die Datei um, und versuchen Sie es erneut.",
+        "Unter diesem Namen kann nicht gespeichert werden.\n\nDer Name enth\xE4lt Zeichen, "
+        "die Tekstor nicht verarbeiten kann. W\xE4hlen Sie einen anderen Namen.",
+        "Tekstor kann nicht sicher feststellen, welche Datei gew\xE4hlt wurde.\n\n"
+        "W\xE4hlen Sie die Datei in ihrem eigenen Ordner (nicht in einer Bibliothek oder in "
+        "Suchergebnissen), oder geben Sie ihren vollst\xE4ndigen Pfad ein.",
+        "Das Dokument kann nicht gespeichert werden.\n\n"
+        "Unter seinem Namen findet sich jetzt eine andere Datei, die nicht \xFC" "berschrieben wird. "
+        "Speichern Sie das Dokument mit \x84Speichern unter\x93 unter einem anderen Namen.",
     };
-    for (UINT id = IDS_APPNAME; id <= IDS_CODEPAGE_SAVE; ++id) {
+    static_assert(std::size(expected) == IDS_FILE_REPLACED, "one text per identifier");
+    for (UINT id = IDS_APPNAME; id <= IDS_FILE_REPLACED; ++id) {
         char text[256] = "";
         LoadStringA(s_hModule, id, text, sizeof text);
         EXPECT_STREQ(text, expected[id - 1]) << "string " << id;
     }
     char none[8] = "x";
-    EXPECT_EQ(LoadStringA(s_hModule, 9, none, sizeof none), 0);
+    EXPECT_EQ(LoadStringA(s_hModule, IDS_FILE_REPLACED + 1, none, sizeof none), 0);
 }
 
 #pragma pack(push, 2)

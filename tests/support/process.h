@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-std::string TestExeDir();
+#include "support/programs.h"
+
 std::string TekstorExePath();
 
 // Polls pred() every few milliseconds until it holds or timeoutMs ran out.
@@ -43,10 +44,6 @@ private:
     PROCESS_INFORMATION m_pi = {};
     HWND m_hwndMain = NULL;
 };
-
-// The first window of class pszClass that process pid owns; with bUsable,
-// only one that is shown and enabled.
-HWND FindProcessWindow(DWORD pid, const char* pszClass, bool bUsable = false);
 
 std::string RemoteWindowText(HWND hwnd);
 DWORD RemoteStyle(HWND hwnd);

@@ -266,6 +266,11 @@ TEST_F(EditPaneTest, TextCopiesHoldTheTextAndItsEnd)
     EXPECT_EQ(std::string(block.pszText, 101), std::string(101, '\0'));
     FreeEditText(&block);
     EXPECT_EQ(block.pszText, nullptr);
+    // The block a preset size cannot ask for: an empty text (an empty file).
+    ASSERT_TRUE(AllocateText(&block, 0));
+    EXPECT_EQ(block.cchText, 0u);
+    EXPECT_STREQ(block.pszText, "");
+    FreeEditText(&block);
 }
 
 TEST_F(EditPaneTest, ALargeDocumentCrossesAToggleByteForByte)

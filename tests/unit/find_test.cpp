@@ -8,6 +8,7 @@
 #include "find/search.h"
 #include "res/resource.h"
 #include "support/findref.h"
+#include "support/imports.h"
 
 namespace {
 
@@ -46,6 +47,16 @@ void SetFindTexts(const std::string& find, const std::string& replace = "")
     lstrcpynA(g_szReplaceWith, replace.c_str(), FIND_TEXT_SIZE);
 }
 
+// The beeps the program gives, heard where it calls the system: the default
+// beep (0) that says a search found nothing is counted, any other is not.
+int g_nDefaultBeeps;
+BOOL WINAPI CountBeepProc(UINT uType)
+{
+    if (uType == 0)
+        ++g_nDefaultBeeps;
+    return TRUE;
+}
+
 class FindTest : public EditorTest {
 protected:
     // Runs one request as F3 would with no dialog open: with these flags.
@@ -54,11 +65,12 @@ protected:
         g_dwSearchFlags = dwFlags | FR_HIDEWHOLEWORD;
         OnFindReplaceMessage(g_hwndMain, 0);
     }
-    int Beeps() const { return g_nNotFoundBeeps - m_nBeepsAtStart; }
-    void ResetBeeps() { m_nBeepsAtStart = g_nNotFoundBeeps; }
+    int Beeps() const { return g_nDefaultBeeps - m_nBeepsAtStart; }
+    void ResetBeeps() { m_nBeepsAtStart = g_nDefaultBeeps; }
     void SetUp() override
     {
         EditorTest::SetUp();
+        ASSERT_TRUE(m_beeps.Installed());
         ResetBeeps();
     }
     void OpenDialog(UINT uId)
@@ -71,6 +83,7 @@ protected:
         SendDlgItemMessageA(g_hwndFindDlg, id, BM_CLICK, 0, 0);
         Pump();
     }
+    ImportPatch m_beeps{GetModuleHandleA(NULL), "MessageBeep", reinterpret_cast<void*>(CountBeepProc)};
     int m_nBeepsAtStart = 0;
 };
 
