@@ -371,6 +371,21 @@ TEST_F(InputMacroTest, ARecordingSurvivesABlockedWindowAndEndsWhenItsHookIsLost)
     EXPECT_FALSE(GetMenuState(g_hMenu, IDM_PLAY, MF_BYCOMMAND) & MF_GRAYED);
 }
 
+// Wine accepts a journal playback hook and never calls it (the real hook
+// here, no seam): nothing plays until the input way takes over, once per run.
+TEST_F(InputMacroTest, ASilentJournalPlaybackGivesWayToTheInputWayForTheRestOfTheRun)
+{
+    MakeMacro(Typed('Q', 2));
+    SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
+    EXPECT_EQ(GetMacroRun(), MACRO_PLAY_JOURNAL);
+    ASSERT_TRUE(PumpUntil([this] { return PlaybackOver() && PaneText() == "qq"; }, 5000, m_hAccel))
+        << PaneText();
+    SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
+    EXPECT_EQ(GetMacroRun(), MACRO_PLAY_INPUT);
+    ASSERT_TRUE(PumpUntil([this] { return PlaybackOver() && PaneText() == "qqqq"; }, 5000, m_hAccel))
+        << PaneText();
+}
+
 TEST_F(InputMacroTest, PlaybackFollowsTheSameStateTable)
 {
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
