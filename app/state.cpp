@@ -19,5 +19,6 @@ MacroEvent* g_pMacroHead;
 MacroEvent* g_pMacroPos;
 char g_szFileName[MAX_PATH];
 BOOL g_bUntitled;
-wchar_t g_wszDocumentPath[MAX_PATH];
+wchar_t g_wszDocumentPath[DOCUMENT_PATH_SIZE];
+FileIdentity g_documentFile;
 FileIdentity g_codePageLossFile;

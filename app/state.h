@@ -37,19 +37,23 @@ extern MacroEvent* g_pMacroHead;
 extern MacroEvent* g_pMacroPos;
 extern char g_szFileName[MAX_PATH];
 extern BOOL g_bUntitled;
-// The long wide form of the name the user gave for the document's file, which
-// g_szFileName may hold in a short form: a save writes only while both still
-// open one file. Empty when there is nothing to compare with.
-extern wchar_t g_wszDocumentPath[MAX_PATH];
+// The document's file: its exact full path (empty while untitled), through
+// which every open, create and save of it goes, and the identity of the file
+// that was loaded or last saved under it. Paths may be longer than MAX_PATH.
+constexpr int DOCUMENT_PATH_SIZE = 32768;
+extern wchar_t g_wszDocumentPath[DOCUMENT_PATH_SIZE];
 
-// The file whose bytes did not come back unchanged through the ANSI code page
-// when it was loaded, by volume and file index; bKnown FALSE for none.
+// Volume and file id as the file system gives them: the 128-bit id where the
+// volume has one, else the 64-bit index in its low half.
 struct FileIdentity {
     BOOL bKnown;
-    DWORD dwVolume;
-    DWORD dwIndexHigh;
-    DWORD dwIndexLow;
+    ULONGLONG ullVolume;
+    BYTE id[16];
 };
+extern FileIdentity g_documentFile;
+
+// The file whose bytes did not come back unchanged through the ANSI code page
+// when it was loaded; bKnown FALSE for none.
 extern FileIdentity g_codePageLossFile;
 
 #endif

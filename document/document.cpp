@@ -11,6 +11,7 @@
 #include "app/syslib.h"
 #include "app/waitcursor.h"
 #include "document/ansipath.h"
+#include "document/docfile.h"
 #include "edit/textbuffer.h"
 #include "res/resource.h"
 
@@ -188,16 +189,6 @@ static BOOL SurvivesCodePage(const char* pszText, DWORD cchText)
     return bSame;
 }
 
-static BOOL ReadIdentity(HANDLE hFile, FileIdentity* identity)
-{
-    BY_HANDLE_FILE_INFORMATION info;
-    identity->bKnown = GetFileInformationByHandle(hFile, &info);
-    identity->dwVolume = info.dwVolumeSerialNumber;
-    identity->dwIndexHigh = info.nFileIndexHigh;
-    identity->dwIndexLow = info.nFileIndexLow;
-    return identity->bKnown;
-}
-
 int ShowCodePageMessage(HWND hwndEdit, UINT idText, UINT uType)
 {
     char szFormat[256] = "";
@@ -218,10 +209,7 @@ BOOL MaySaveChangedBytes(HWND hwndEdit)
     if (hFile == INVALID_HANDLE_VALUE)
         return TRUE;
     FileIdentity target;
-    const BOOL bSame = ReadIdentity(hFile, &target) &&
-                       target.dwVolume == g_codePageLossFile.dwVolume &&
-                       target.dwIndexHigh == g_codePageLossFile.dwIndexHigh &&
-                       target.dwIndexLow == g_codePageLossFile.dwIndexLow;
+    const BOOL bSame = ReadFileIdentity(hFile, &target) && IsSameFile(&target, &g_codePageLossFile);
     CloseHandle(hFile);
     return !bSame || ShowCodePageMessage(hwndEdit, IDS_CODEPAGE_SAVE,
                                          MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
@@ -240,7 +228,7 @@ static BOOL LoadText(HWND hwndEdit, BOOL* pbChanged, FileIdentity* pIdentity)
         return FALSE;
     TextBuffer text = {};
     BOOL bLoaded = ReadWholeFile(hFile, &text);
-    ReadIdentity(hFile, pIdentity);
+    ReadFileIdentity(hFile, pIdentity);
     CloseHandle(hFile);
     if (bLoaded) {
         *pbChanged = !SurvivesCodePage(text.pszText, lstrlenA(text.pszText));
