@@ -12,6 +12,8 @@
 #include "app/waitcursor.h"
 #include "document/ansipath.h"
 #include "document/docfile.h"
+#include "document/filesave.h"
+#include "document/readback.h"
 #include "edit/textbuffer.h"
 #include "res/resource.h"
 
@@ -145,81 +147,6 @@ static BOOL ReadWholeFile(HANDLE hFile, TextBuffer* text)
     return TRUE;
 }
 
-// The pane holds its text as Unicode, so the bytes go through the ANSI code
-// page into it and back out at a save. In a double-byte code page, bytes that
-// form no character there do not come back. Checked in pieces of at most
-// PIECE bytes that end after a byte below 0x30, which no ANSI code page uses
-// inside a character, so that the check needs memory for one piece only.
-static BOOL SurvivesCodePage(const char* pszText, DWORD cchText)
-{
-    DWORD i = 0;
-    while (i < cchText && static_cast<BYTE>(pszText[i]) < 0x80)
-        ++i;
-    // Below 0x80 every ANSI code page is ASCII.
-    if (i == cchText)
-        return TRUE;
-    constexpr DWORD PIECE = 64 * 1024;
-    char* pBlock = static_cast<char*>(GlobalAlloc(GMEM_FIXED, PIECE * (sizeof(wchar_t) + 1)));
-    if (!pBlock)
-        return FALSE;
-    wchar_t* pszWide = reinterpret_cast<wchar_t*>(pBlock);
-    char* pszBack = pBlock + PIECE * sizeof(wchar_t);
-    BOOL bSame = TRUE;
-    for (const char* p = pszText; bSame && p < pszText + cchText;) {
-        DWORD cb = static_cast<DWORD>(pszText + cchText - p);
-        if (cb > PIECE) {
-            DWORD cbCut = PIECE;
-            while (cbCut > 0 && static_cast<BYTE>(p[cbCut - 1]) >= 0x30)
-                --cbCut;
-            // No such byte in a whole piece: cut where the code page says a
-            // character ends.
-            if (cbCut == 0) {
-                for (const char* q = p; q < p + PIECE; q = CharNextA(q))
-                    cbCut = static_cast<DWORD>(q - p);
-            }
-            cb = cbCut ? cbCut : PIECE;
-        }
-        const int cchWide = MultiByteToWideChar(CP_ACP, 0, p, static_cast<int>(cb), pszWide, PIECE);
-        const int cbBack =
-            WideCharToMultiByte(CP_ACP, 0, pszWide, cchWide, pszBack, PIECE, NULL, NULL);
-        bSame = cchWide > 0 && cbBack == static_cast<int>(cb) && memcmp(p, pszBack, cb) == 0;
-        p += cb;
-    }
-    GlobalFree(pBlock);
-    return bSame;
-}
-
-int ShowCodePageMessage(HWND hwndEdit, UINT idText, UINT uType)
-{
-    char szFormat[256] = "";
-    char szMessage[256 + MAX_PATH + 16];
-    char szCaption[32] = "";
-    LoadStringA(g_hInstance, idText, szFormat, sizeof szFormat);
-    snprintf(szMessage, sizeof szMessage, szFormat, g_szFileName, GetACP());
-    LoadStringA(g_hInstance, IDS_APPNAME, szCaption, sizeof szCaption);
-    return MessageBoxA(GetAncestor(hwndEdit, GA_ROOT), szMessage, szCaption, uType);
-}
-
-BOOL MaySaveChangedBytes(HWND hwndEdit)
-{
-    if (!g_codePageLossFile.bKnown)
-        return TRUE;
-    HANDLE hFile = CreateFileA(g_szFileName, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               NULL, OPEN_EXISTING, 0, NULL);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return TRUE;
-    FileIdentity target;
-    const BOOL bSame = ReadFileIdentity(hFile, &target) && IsSameFile(&target, &g_codePageLossFile);
-    CloseHandle(hFile);
-    return !bSame || ShowCodePageMessage(hwndEdit, IDS_CODEPAGE_SAVE,
-                                         MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
-}
-
-void ForgetCodePageLoss()
-{
-    g_codePageLossFile.bKnown = FALSE;
-}
-
 static BOOL LoadText(HWND hwndEdit, BOOL* pbChanged, FileIdentity* pIdentity)
 {
     const WaitCursor wait;
@@ -231,27 +158,73 @@ static BOOL LoadText(HWND hwndEdit, BOOL* pbChanged, FileIdentity* pIdentity)
     ReadFileIdentity(hFile, pIdentity);
     CloseHandle(hFile);
     if (bLoaded) {
-        *pbChanged = !SurvivesCodePage(text.pszText, lstrlenA(text.pszText));
         // Replacing the whole text also clears the modification flag.
         bLoaded = SetWindowTextA(hwndEdit, text.pszText);
-        if (bLoaded)
+        if (bLoaded) {
             SendMessageA(hwndEdit, EM_EMPTYUNDOBUFFER, 0, 0);
+            *pbChanged = !PaneShowsBytes(hwndEdit, text.pszText, text.cchText);
+        }
         FreeEditText(&text);
     }
     return bLoaded;
 }
 
+// The document's name as a full wide path, for the calls that take one.
+static BOOL GetDocumentPath(wchar_t* pszPath)
+{
+    wchar_t szName[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, g_szFileName, -1, szName, MAX_PATH))
+        return FALSE;
+    const DWORD cch = GetFullPathNameW(szName, MAX_PATH, pszPath, NULL);
+    return cch > 0 && cch < MAX_PATH;
+}
+
 BOOL LoadDocument(HWND hwndEdit)
 {
+    wchar_t szPath[MAX_PATH];
+    if (GetDocumentPath(szPath))
+        OfferToFinishSave(GetAncestor(hwndEdit, GA_ROOT), szPath);
     BOOL bChanged = FALSE;
     FileIdentity identity = {};
     const BOOL bLoaded = LoadText(hwndEdit, &bChanged, &identity);
     if (bLoaded) {
-        g_codePageLossFile = identity;
-        g_codePageLossFile.bKnown = bChanged && identity.bKnown;
+        g_documentFile = identity;
+        g_bPaneChangedBytes = bChanged;
         // Told now, before a save could write the changed bytes back.
         if (bChanged)
-            ShowCodePageMessage(hwndEdit, IDS_CODEPAGE_LOAD, MB_OK | MB_ICONWARNING);
+            TellChangedBytes(hwndEdit);
     }
     return bLoaded;
+}
+
+BOOL SaveDocument(HWND hwndEdit)
+{
+    // A name that now opens another file is not written at all.
+    if (!StoredNameOpensDocument())
+        return FALSE;
+    const WaitCursor wait;
+    // The copy is taken first, so that nothing touches the file unless the
+    // text to put there is in hand.
+    TextBuffer text = {};
+    if (!GetEditText(hwndEdit, &text))
+        return FALSE;
+    FileIdentity saved = {};
+    BOOL bSaved = FALSE;
+    HANDLE hFile = CreateFileA(g_szFileName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL,
+                               OPEN_EXISTING, 0, NULL);
+    if (hFile != INVALID_HANDLE_VALUE) {
+        bSaved = ReadFileIdentity(hFile, &saved) && MaySaveChangedBytes(hwndEdit, &saved) &&
+                 SaveOverFile(hFile, text.pszText, text.cchText);
+        CloseHandle(hFile);
+    } else if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+        wchar_t szPath[MAX_PATH];
+        bSaved = GetDocumentPath(szPath) && SaveNewFile(szPath, text.pszText, text.cchText, &saved);
+    }
+    FreeEditText(&text);
+    if (bSaved) {
+        SendMessageA(hwndEdit, EM_SETMODIFY, FALSE, 0);
+        g_documentFile = saved;
+        g_bPaneChangedBytes = FALSE;
+    }
+    return bSaved;
 }

@@ -10,29 +10,19 @@ constexpr int CAPTION_SIZE = 290;
 // Reads the file named by g_szFileName into the pane, replacing its text
 // (which clears the modification flag and the undo buffer). FALSE when the
 // file's text could not be put into the pane; the pane is then unchanged.
-// Tells the user when the code page changes the file's bytes (see below).
+// A save of the file cut short is offered to be finished first; a pane that
+// does not show the file's bytes as they are is told.
 BOOL LoadDocument(HWND hwndEdit);
 
 // The file opened as the load opens it; INVALID_HANDLE_VALUE when it cannot
 // be (a directory, a file held for writing, no such file).
 HANDLE OpenDocumentToLoad(const char* pszPath);
 
-// Writes the pane's text to the file named by g_szFileName (in filesave.cpp),
-// unless that name no longer opens the document's file
+// Writes the pane's text to the file named by g_szFileName (through
+// filesave.cpp), unless that name no longer opens the document's file
 // (StoredNameOpensDocument). TRUE only when every byte was written; only then
-// is the modification flag cleared. The file keeps its names, links,
-// attributes and rights, and holds either its old content or the whole new text.
+// is the modification flag cleared.
 BOOL SaveDocument(HWND hwndEdit);
-
-// A loaded file whose bytes do not come back unchanged through the ANSI code
-// page is shown all the same, with a message box that says so; a save over
-// that file asks first. The message idText is a format with the document's
-// name and the code page's number; the result is the button pressed.
-int ShowCodePageMessage(HWND hwndEdit, UINT idText, UINT uType);
-// TRUE when the save may go on: the file is another one, or the user agreed.
-BOOL MaySaveChangedBytes(HWND hwndEdit);
-// The file holds what the pane holds now.
-void ForgetCodePageLoss();
 
 // Sets the caption: application name, the recording mark when bRecording,
 // "- " and the document's name as composed by ComposeShownName.

@@ -14,12 +14,15 @@
 #define IDS_FILTER_ALL     4
 #define IDS_SAVE_PROMPT    5
 #define IDS_RECORDING      6
-#define IDS_CODEPAGE_LOAD  7
-#define IDS_CODEPAGE_SAVE  8
 #define IDS_OPEN_REFUSED   9
 #define IDS_SAVE_REFUSED   10
 #define IDS_CHOICE_UNKNOWN 11
 #define IDS_FILE_REPLACED  12
+#define IDS_JOURNAL_NO_ROOM 20
+#define IDS_JOURNAL_FINISH 21
+#define IDS_JOURNAL_STALE  22
+#define IDS_LOAD_CHANGED   23
+#define IDS_SAVE_CHANGED   24
 
 #define IDM_NEW            40001
 #define IDM_OPEN           40002

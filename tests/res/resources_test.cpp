@@ -133,37 +133,62 @@ TEST_F(ResourceTest, AcceleratorTableIsExactlyInOrder)
 
 TEST_F(ResourceTest, StringsAreExactCodePage1252Texts)
 {
-    const char* expected[] = {
-        "Tekstor ",
-        "Unbenannt",
-        "Textdokumente",
-        "Alle Dateien",
-        "%s\nwurde ge\xE4ndert.\n\nM\xF6" "chten Sie die \xC4nderungen speichern?",
-        "[Recording] ",
-        "%s\nenth\xE4lt Bytes, die die Codepage %u nicht unver\xE4ndert darstellen kann.\n\n"
-        "Der Text wird so angezeigt, wie die Codepage ihn liest. Beim Speichern w\xFC" "rden diese "
-        "Bytes ver\xE4ndert.",
-        "%s\nenth\xE4lt Bytes, die die Codepage %u nicht unver\xE4ndert darstellen kann. Beim "
-        "Speichern werden sie ver\xE4ndert.\n\nTrotzdem speichern?",
-        "Die Datei kann nicht ge\xF6" "ffnet werden.\n\nIhr Name enth\xE4lt Zeichen, die Tekstor "
-        "nicht verarbeiten kann. Benennen Sie die Datei um, und versuchen Sie es erneut.",
-        "Unter diesem Namen kann nicht gespeichert werden.\n\nDer Name enth\xE4lt Zeichen, "
-        "die Tekstor nicht verarbeiten kann. W\xE4hlen Sie einen anderen Namen.",
-        "Tekstor kann nicht sicher feststellen, welche Datei gew\xE4hlt wurde.\n\n"
-        "W\xE4hlen Sie die Datei in ihrem eigenen Ordner (nicht in einer Bibliothek oder in "
-        "Suchergebnissen), oder geben Sie ihren vollst\xE4ndigen Pfad ein.",
-        "Das Dokument kann nicht gespeichert werden.\n\n"
-        "Unter seinem Namen findet sich jetzt eine andere Datei, die nicht \xFC" "berschrieben wird. "
-        "Speichern Sie das Dokument mit \x84Speichern unter\x93 unter einem anderen Namen.",
+    const struct {
+        UINT id;
+        const char* pszText;
+    } expected[] = {
+        {IDS_APPNAME, "Tekstor "},
+        {IDS_UNTITLED, "Unbenannt"},
+        {IDS_FILTER_TEXT, "Textdokumente"},
+        {IDS_FILTER_ALL, "Alle Dateien"},
+        {IDS_SAVE_PROMPT, "%s\nwurde ge\xE4ndert.\n\nM\xF6" "chten Sie die \xC4nderungen speichern?"},
+        {IDS_RECORDING, "[Recording] "},
+        {IDS_OPEN_REFUSED,
+         "Die Datei kann nicht ge\xF6" "ffnet werden.\n\nIhr Name enth\xE4lt Zeichen, die Tekstor "
+         "nicht verarbeiten kann. Benennen Sie die Datei um, und versuchen Sie es erneut."},
+        {IDS_SAVE_REFUSED,
+         "Unter diesem Namen kann nicht gespeichert werden.\n\nDer Name enth\xE4lt Zeichen, "
+         "die Tekstor nicht verarbeiten kann. W\xE4hlen Sie einen anderen Namen."},
+        {IDS_CHOICE_UNKNOWN,
+         "Tekstor kann nicht sicher feststellen, welche Datei gew\xE4hlt wurde.\n\n"
+         "W\xE4hlen Sie die Datei in ihrem eigenen Ordner (nicht in einer Bibliothek oder in "
+         "Suchergebnissen), oder geben Sie ihren vollst\xE4ndigen Pfad ein."},
+        {IDS_FILE_REPLACED,
+         "Das Dokument kann nicht gespeichert werden.\n\n"
+         "Unter seinem Namen findet sich jetzt eine andere Datei, die nicht \xFC" "berschrieben wird. "
+         "Speichern Sie das Dokument mit \x84Speichern unter\x93 unter einem anderen Namen."},
+        {IDS_JOURNAL_NO_ROOM,
+         "Das Dokument wurde nicht gespeichert; die Datei ist unver\xE4ndert.\n\nBevor Tekstor "
+         "eine vorhandene Datei \xFC" "berschreibt, legt es eine Sicherung der neuen Daten an, die "
+         "nur Sie lesen k\xF6nnen. Daf\xFCr fand sich kein Platz."},
+        {IDS_JOURNAL_FINISH,
+         "%s\nwurde beim letzten Mal nicht fertig gespeichert.\n\nSoll das Speichern jetzt "
+         "abgeschlossen werden? Bei \x84Nein\x93 wird die Datei so ge\xF6" "ffnet, wie sie ist, und "
+         "Tekstor fragt beim n\xE4" "chsten \xD6" "ffnen wieder."},
+        {IDS_JOURNAL_STALE,
+         "%s\nwurde beim letzten Mal nicht fertig gespeichert und seither von einem anderen "
+         "Programm ge\xE4ndert. Das Speichern wird daher nicht abgeschlossen.\n\nSoll das "
+         "unterbrochene Speichern verworfen werden? Bei \x84Nein\x93 fragt Tekstor beim "
+         "n\xE4" "chsten \xD6" "ffnen wieder."},
+        {IDS_LOAD_CHANGED,
+         "%s\nenth\xE4lt Bytes, die das Textfeld nicht unver\xE4ndert zeigen kann: ein Nullbyte "
+         "oder Zeichen, die die Codepage %u nicht darstellen kann.\n\nDer Text wird so "
+         "angezeigt, wie er gelesen wurde. Beim Speichern w\xFC" "rden diese Bytes ver\xE4ndert "
+         "oder abgeschnitten."},
+        {IDS_SAVE_CHANGED,
+         "%s\nenth\xE4lt Bytes, die das Textfeld nicht unver\xE4ndert zeigen konnte: ein "
+         "Nullbyte oder Zeichen, die die Codepage %u nicht darstellen kann. Beim Speichern "
+         "werden sie ver\xE4ndert oder abgeschnitten.\n\nTrotzdem speichern?"},
     };
-    static_assert(std::size(expected) == IDS_FILE_REPLACED, "one text per identifier");
-    for (UINT id = IDS_APPNAME; id <= IDS_FILE_REPLACED; ++id) {
-        char text[256] = "";
+    size_t next = 0;
+    for (UINT id = 1; id <= 40; ++id) {
+        char text[512] = "";
+        const bool bListed = next < std::size(expected) && expected[next].id == id;
         LoadStringA(s_hModule, id, text, sizeof text);
-        EXPECT_STREQ(text, expected[id - 1]) << "string " << id;
+        EXPECT_STREQ(text, bListed ? expected[next].pszText : "") << "string " << id;
+        next += bListed;
     }
-    char none[8] = "x";
-    EXPECT_EQ(LoadStringA(s_hModule, IDS_FILE_REPLACED + 1, none, sizeof none), 0);
+    EXPECT_EQ(next, std::size(expected)) << "the table is in the order of the identifiers";
 }
 
 #pragma pack(push, 2)

@@ -3,8 +3,8 @@
 
 #include "document/document.h"
 #include "document/filecmd.h"
-#include "document/filesave.h"
 #include "res/resource.h"
+#include "support/dialogs.h"
 #include "support/files.h"
 
 namespace {
@@ -61,14 +61,21 @@ TEST_F(DocumentTest, LoadPutsTheFilesBytesIntoThePaneAsTheyAre)
     EXPECT_EQ(ReadBytes(m_dir / "kopie.txt"), bytes);
 }
 
-TEST_F(DocumentTest, ANulByteEndsTheLoadedText)
+// The pane ends its text at a NUL: the load says so, and a save over the
+// file asks first (No keeps the file whole).
+TEST_F(DocumentTest, ANulByteEndsTheLoadedTextAndIsToldBeforeTheRestIsLost)
 {
-    ASSERT_TRUE(WriteBytes(m_dir / "null-byte.txt", std::string("vor\0nach", 8)));
+    const std::string bytes("vor\0nach", 8);
+    ASSERT_TRUE(WriteBytes(m_dir / "null-byte.txt", bytes));
     UseFile(m_dir / "null-byte.txt");
-    EXPECT_TRUE(LoadDocument(g_hwndEdit));
-    EXPECT_EQ(PaneText(), "vor");
-    EXPECT_TRUE(SaveDocument(g_hwndEdit));
-    EXPECT_EQ(ReadBytes(m_dir / "null-byte.txt"), "vor");
+    for (const int nAnswer : {IDOK, IDNO, IDYES}) {
+        DialogScript script({Answer(nAnswer)});
+        EXPECT_EQ(nAnswer == IDOK ? LoadDocument(g_hwndEdit) : SaveDocument(g_hwndEdit),
+                  nAnswer != IDNO);
+        EXPECT_EQ(script.Done(), 1u) << nAnswer;
+        EXPECT_EQ(PaneText(), "vor");
+        EXPECT_TRUE(ReadBytes(m_dir / "null-byte.txt") == (nAnswer == IDYES ? "vor" : bytes));
+    }
 }
 
 TEST_F(DocumentTest, AnEmptyFileEmptiesThePane)
@@ -312,42 +319,4 @@ TEST_F(DocumentTest, BothFileDialogsGetTheSameRecordAndFilterList)
 
     PrepareFileDialog(&ofn, g_hInstance, g_hwndMain, file, filter, SAVE_DIALOG_FLAGS);
     EXPECT_EQ(ofn.Flags, 0x80826u);
-}
-
-// The way a save takes, from what the disk says about the document: no file
-// gives a new one, only a plain file is replaced, and anything else is
-// written in place, with the first fact that ruled out the replace as reason.
-TEST(SaveWayTest, OnlyAPlainFileIsReplacedAndTheReasonNamesWhatRuledItOut)
-{
-    const SaveFacts plain = {TRUE, 1, FALSE, TRUE, FALSE, TRUE, TRUE};
-    SaveFacts none = {}, linked = plain, reparse = plain, other = plain, readOnly = plain,
-              held = plain, rights = plain, linkedAndHeld = plain;
-    linked.dwLinks = 2;
-    reparse.bReparsePoint = TRUE;
-    other.bSameFile = FALSE;
-    readOnly.bReadOnly = TRUE;
-    held.bRenamable = FALSE;
-    rights.bRightsCarried = FALSE;
-    linkedAndHeld.dwLinks = 3;
-    linkedAndHeld.bRenamable = FALSE;
-    const struct {
-        const SaveFacts* facts;
-        SaveWay way;
-        SaveReason reason;
-    } cases[] = {
-        {&none, SAVE_NEW, REASON_NO_FILE},
-        {&plain, SAVE_REPLACE, REASON_PLAIN_FILE},
-        {&linked, SAVE_IN_PLACE, REASON_MORE_NAMES},
-        {&reparse, SAVE_IN_PLACE, REASON_REPARSE_POINT},
-        {&other, SAVE_IN_PLACE, REASON_OTHER_FILE},
-        {&readOnly, SAVE_IN_PLACE, REASON_READ_ONLY},
-        {&held, SAVE_IN_PLACE, REASON_IN_USE},
-        {&rights, SAVE_IN_PLACE, REASON_RIGHTS},
-        {&linkedAndHeld, SAVE_IN_PLACE, REASON_MORE_NAMES},
-    };
-    for (const auto& c : cases) {
-        const SaveChoice choice = ChooseSaveWay(c.facts);
-        EXPECT_EQ(choice.way, c.way) << "case " << &c - cases;
-        EXPECT_EQ(choice.reason, c.reason) << "case " << &c - cases;
-    }
 }
