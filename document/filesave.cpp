@@ -234,8 +234,15 @@ static BOOL MakePrivateSecurity(PrivateSecurity* ps, DWORD dwAccess, DWORD dwInh
     return TRUE;
 }
 
-// Owned by the user, and no one let in but the user, the system and the
-// administrators (who may read all of the user's files anyway).
+// The user, the system and the administrators, who may read all of the
+// user's files anyway (and own what an elevated program makes).
+static BOOL IsTrusted(PSID pSid, PSID pUser)
+{
+    return EqualSid(pSid, pUser) || IsWellKnownSid(pSid, WinLocalSystemSid) ||
+           IsWellKnownSid(pSid, WinBuiltinAdministratorsSid);
+}
+
+// Owned and entered by no one but those trusted.
 static BOOL IsPrivateFolder(const wchar_t* pszFolder)
 {
     alignas(DWORD) BYTE sd[4096];
@@ -247,7 +254,7 @@ static BOOL IsPrivateFolder(const wchar_t* pszFolder)
     if (!GetFileSecurityW(pszFolder, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, sd,
                           sizeof sd, &cb) ||
         !GetUserSid(user, sizeof user) || !GetSecurityDescriptorOwner(sd, &pOwner, &bDefaulted) ||
-        !pOwner || !EqualSid(pOwner, user) ||
+        !pOwner || !IsTrusted(pOwner, user) ||
         !GetSecurityDescriptorDacl(sd, &bPresent, &pAcl, &bDefaulted) || !bPresent || !pAcl)
         return FALSE;
     for (DWORD i = 0; i < pAcl->AceCount; ++i) {
@@ -256,11 +263,8 @@ static BOOL IsPrivateFolder(const wchar_t* pszFolder)
             return FALSE;
         if (pAce->AceType == ACCESS_DENIED_ACE_TYPE || (pAce->AceFlags & INHERIT_ONLY_ACE))
             continue;
-        if (pAce->AceType != ACCESS_ALLOWED_ACE_TYPE)
-            return FALSE;
-        PSID pSid = &reinterpret_cast<ACCESS_ALLOWED_ACE*>(pAce)->SidStart;
-        if (!EqualSid(pSid, user) && !IsWellKnownSid(pSid, WinLocalSystemSid) &&
-            !IsWellKnownSid(pSid, WinBuiltinAdministratorsSid))
+        if (pAce->AceType != ACCESS_ALLOWED_ACE_TYPE ||
+            !IsTrusted(&reinterpret_cast<ACCESS_ALLOWED_ACE*>(pAce)->SidStart, user))
             return FALSE;
     }
     return TRUE;
