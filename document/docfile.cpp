@@ -166,7 +166,9 @@ static UINT FindFile(const wchar_t* pszGiven, wchar_t* pszExact, BOOL bFollowSho
         return IDS_NOT_FOUND;
     // The long form: a short name stands for it, and only the long one is
     // the file's own (a made-up short name can stand for another file later).
-    const DWORD cchLong = GetLongPathNameW(s_szFull, pszExact, DOCUMENT_PATH_SIZE);
+    // Wine's GetLongPathNameW overruns its own buffers on a path longer than
+    // MAX_PATH; such a path is taken as it is.
+    const DWORD cchLong = cchFull < MAX_PATH ? GetLongPathNameW(s_szFull, pszExact, DOCUMENT_PATH_SIZE) : 0;
     if (cchLong == 0 || cchLong >= DOCUMENT_PATH_SIZE)
         lstrcpynW(pszExact, s_szFull, DOCUMENT_PATH_SIZE);
     UINT uReason = CheckKind(pszExact);
