@@ -80,9 +80,14 @@ bool PrepareTarget(SaveTarget target, const std::string& src, const std::string&
     return target == PLAIN_FILE || CreateHardLinkA(link.c_str(), out.c_str(), NULL);
 }
 
-BOOL RightsCarried(const char*)
+// The document's file, as an Open would set it.
+void UseFile(const char* pszPath)
 {
-    return TRUE;
+    wchar_t szWide[MAX_PATH];
+    wchar_t szFull[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, pszPath, -1, szWide, MAX_PATH);
+    GetFullPathNameW(szWide, MAX_PATH, szFull, NULL);
+    SetDocumentFile(szFull);
 }
 
 // Any program whose text lives in an Edit control must copy it out before it
@@ -111,7 +116,7 @@ int MeasureSaveWays(const char* pszFile, const char* pszOut, int nRuns)
 {
     if (!StartEditor())
         return 1;
-    lstrcpynA(g_szFileName, pszFile, MAX_PATH);
+    UseFile(pszFile);
     if (!LoadDocument(g_hwndEdit))
         return 1;
     const std::string src = pszFile, out = pszOut;
@@ -120,13 +125,7 @@ int MeasureSaveWays(const char* pszFile, const char* pszOut, int nRuns)
         for (int way = 0; way < SAVE_WAYS; ++way) {
             if (!PrepareTarget(targets[way], src, out))
                 return 1;
-            lstrcpynA(g_szFileName, pszOut, MAX_PATH);
-            // Under Wine no new file can take a document's rights, so every
-            // save of an existing file goes in place there; the replace row
-            // lets it go ahead as it would on Windows.
-            g_saveCalls.pfnRightsCanBeCarried = targets[way] == PLAIN_FILE
-                                                    ? RightsCarried
-                                                    : SYSTEM_SAVE_CALLS.pfnRightsCanBeCarried;
+            UseFile(pszOut);
             BOOL ok = TRUE;
             const Measured m = Measure([&] {
                 if (way == 0 || way == 4)
@@ -266,7 +265,7 @@ int RunLoadSaveBench(bool bQuick)
         char what[32];
         snprintf(what, sizeof what, "load %lu MB", size.mb);
         PrintRow(what, Best(lt), Best(lf), cb);
-        const char* names[SAVE_WAYS] = {"", "save new", "save replace", "save in place",
+        const char* names[SAVE_WAYS] = {"", "save new", "save over", "save linked",
                                         "floor + flush"};
         for (int way = 1; way < SAVE_WAYS; ++way) {
             snprintf(what, sizeof what, "%s %lu MB", names[way], size.mb);
@@ -280,11 +279,9 @@ int RunLoadSaveBench(bool bQuick)
            "(tekstor's load also checks that the bytes come back unchanged through the\n"
            "code page); save the text copied out of an Edit control\n"
            "(GetWindowTextA) and written to a new file with one write-through WriteFile.\n"
-           "save new: no file yet; replace: a plain file, replaced by one written beside\n"
-           "it (under Wine, where a save writes every existing file in place because no\n"
-           "new file can take its rights, the bench lets the replace go ahead as on\n"
-           "Windows); in place: a file with a second name, written in place, its old\n"
-           "bytes kept in a file beside it until the new text is flushed. All saves and\n"
+           "save new: no file yet; over: a plain file, written in place, its old bytes\n"
+           "kept in a file beside it until the new text is flushed; linked: the same for\n"
+           "a file with a second name. All saves and\n"
            "their floor run on the same pane, which is loaded once. floor + flush: the\n"
            "floor with the FlushFileBuffers every save does before it reports done.\n"
            "Times are the best of each run's repetitions. mem: the most memory (commit\n"

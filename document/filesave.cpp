@@ -1,33 +1,14 @@
 // Saving. A save leaves the document's file holding either its old content
 // or the whole new text, says it is done only when the new text is there,
-// and leaves it the file it was: the same names (every hard link; a symbolic
-// link stays a link and its target gets the text), attributes, rights and
-// owner, still readable through the handle of a program that holds it open.
-// At every moment, also when the program or the machine stops half way, the
-// old text or the new one is whole on the disk: in the document or in a file
-// beside it.
-//
-// One of three ways, chosen afresh on every save by ChooseSaveWay:
-//  - no file of that name yet: create it, write, flush.
-//  - a plain file (one link, no reparse point, its long name is the file
-//    itself, not read-only, free to be renamed, and a file made beside it
-//    takes its owner and rights): the text goes into a file beside it, which
-//    takes the document's rights and attributes and is flushed; ReplaceFileA
-//    puts it in the document's place and keeps the old file under a backup
-//    name until the rename is flushed. Only a rename changes a whole file at
-//    once.
-//  - anything else, and whenever a replace cannot finish (no file can be made
-//    beside it, the disk has room for one copy of the text but not two, the
-//    rights come out different, the replace is refused): in place, through
-//    one handle opened without truncation. The old bytes go first into a
-//    file beside the document, flushed; then the part of the new text beyond
-//    the old end (a full disk shows before one old byte changes), the head,
-//    the cut to the new length, the flush; the file beside is removed last.
-//    Only where the disk has no room for that file either, or the folder
-//    takes no new file, does the copy in memory alone serve to put the old
-//    bytes back.
-// Each way records every change it makes before it makes it, so that a
-// failure undoes exactly those changes, newest first.
+// and leaves it the file it was (every name, attribute and right), since it
+// is written in place through the handle the caller opened: the old bytes
+// go first into a file beside the document, flushed; then the part of the
+// new text beyond the old end (a full disk shows before one old byte
+// changes), the head, the cut to the new length, the flush; the file beside
+// is removed last. Only where the disk has no room for that file, or the
+// folder takes no new file, does the copy in memory alone serve to put the
+// old bytes back. Each step is recorded before it is made, so that a failure
+// undoes exactly those steps, newest first.
 #include "document/filesave.h"
 
 #include <cstdio>
@@ -35,64 +16,31 @@
 
 #include "app/state.h"
 #include "app/waitcursor.h"
-#include "document/ansipath.h"
-#include "document/document.h"
+#include "document/docfile.h"
 #include "edit/textbuffer.h"
 #include "res/resource.h"
 
-static BOOL RightsCanBeCarried(const char* pszDocument);
-
-const SaveCalls SYSTEM_SAVE_CALLS = {WriteFile,   FlushFileBuffers, SetEndOfFile,
-                                     ReplaceFileA, MoveFileExA,     DeleteFileA,
-                                     CreateFileA, RightsCanBeCarried};
+const SaveCalls SYSTEM_SAVE_CALLS = {WriteFile, FlushFileBuffers, SetEndOfFile, DeleteFileA,
+                                     CreateFileA};
 SaveCalls g_saveCalls = SYSTEM_SAVE_CALLS;
-
-SaveChoice ChooseSaveWay(const SaveFacts* facts)
-{
-    if (!facts->bExists)
-        return {SAVE_NEW, REASON_NO_FILE};
-    SaveReason reason = REASON_PLAIN_FILE;
-    if (facts->dwLinks != 1)
-        reason = REASON_MORE_NAMES;
-    else if (facts->bReparsePoint)
-        reason = REASON_REPARSE_POINT;
-    else if (!facts->bSameFile)
-        reason = REASON_OTHER_FILE;
-    else if (facts->bReadOnly)
-        reason = REASON_READ_ONLY;
-    else if (!facts->bRenamable)
-        reason = REASON_IN_USE;
-    else if (!facts->bRightsCarried)
-        reason = REASON_RIGHTS;
-    return {reason == REASON_PLAIN_FILE ? SAVE_REPLACE : SAVE_IN_PLACE, reason};
-}
 
 // What a way has changed so far; each entry is undone by its exact inverse.
 enum SaveStep {
-    MADE_FILE,      // the document itself, created: deleted again
-    MADE_BESIDE,    // the new text's file beside: deleted again
-    MARKED_BESIDE,  // that file took the document's attributes: cleared again
-    REPLACED,       // document renamed to the backup name, new file to its name
     KEPT_ASIDE,     // the old bytes in a file beside: removed once the document is whole
     EXTENDED,       // the tail written past the old end: cut off again
     OVERWROTE,      // the head overwritten: the old head written back
     CUT,            // cut to the new length: the old tail written back
 };
 
-constexpr DWORD SECURITY_SIZE = 4096;
-
 struct SaveJob {
     const TextBuffer* text;
     char szName[MAX_PATH];    // the document, in the form the save uses
-    char szBeside[MAX_PATH];  // the new text (replace) or the old bytes (in place)
-    char szBackup[MAX_PATH];  // the name the replace gives the old file
-    DWORD dwAttributes;
+    char szBeside[MAX_PATH];  // the old bytes
     HANDLE hFile;             // the document, open to write in place
     TextBuffer old;           // its old bytes, for the in-place way
     DWORD cbOld;
     SaveStep steps[8];
     int nSteps;
-    BYTE security[SECURITY_SIZE];  // the document's DACL as it was
 };
 
 static void Record(SaveJob* job, SaveStep step)
@@ -184,42 +132,6 @@ static HANDLE MakeFileBeside(const char* pszDocument, char* pszBeside)
     return INVALID_HANDLE_VALUE;
 }
 
-// A name beside the document that no file has: where the replace puts the
-// old file.
-static BOOL NameBackup(const char* pszDocument, char* pszBackup)
-{
-    for (UINT uTry = 64; uTry < 128; ++uTry) {
-        if (!NameBeside(pszDocument, uTry, pszBackup))
-            return FALSE;
-        if (GetFileAttributesA(pszBackup) == INVALID_FILE_ATTRIBUTES &&
-            GetLastError() == ERROR_FILE_NOT_FOUND)
-            return TRUE;
-    }
-    return FALSE;
-}
-
-// A rename or a new name lives in the folder's entry: flushing the folder
-// makes it outlast a power cut where the platform allows that (a folder
-// opened for writing; some file systems refuse it, which is no failure).
-static void FlushFolder(const char* pszPath)
-{
-    char szFolder[MAX_PATH];
-    if (!GetFolder(pszPath, szFolder))
-        return;
-    HANDLE hFolder = CreateFileA(szFolder, GENERIC_READ | GENERIC_WRITE,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
-    if (hFolder == INVALID_HANDLE_VALUE)
-        return;
-    g_saveCalls.pfnFlushFileBuffers(hFolder);
-    CloseHandle(hFolder);
-}
-
-static BOOL ExistsByName(const char* pszPath)
-{
-    return GetFileAttributesA(pszPath) != INVALID_FILE_ATTRIBUTES;
-}
-
 // Undoes the recorded steps, newest first. FALSE when some step could not be
 // undone; a file holding the old bytes then stays, since it is their only
 // whole copy.
@@ -229,25 +141,6 @@ static BOOL UndoSteps(SaveJob* job)
     const DWORD cbHead = job->cbOld < job->text->cchText ? job->cbOld : job->text->cchText;
     while (job->nSteps > 0) {
         switch (job->steps[--job->nSteps]) {
-        case MADE_FILE:
-            bUndone = g_saveCalls.pfnDeleteFileA(job->szName) && bUndone;
-            break;
-        case MADE_BESIDE:
-            bUndone = g_saveCalls.pfnDeleteFileA(job->szBeside) && bUndone;
-            break;
-        case MARKED_BESIDE:
-            bUndone = SetFileAttributesA(job->szBeside, FILE_ATTRIBUTE_NORMAL) && bUndone;
-            break;
-        case REPLACED: {
-            // The new text goes back under its own name, the old file under
-            // the document's; should the first rename fail, the old file
-            // takes the document's name all the same.
-            const BOOL bMoved =
-                g_saveCalls.pfnMoveFileExA(job->szName, job->szBeside, MOVEFILE_WRITE_THROUGH);
-            const DWORD dwFlags = MOVEFILE_WRITE_THROUGH | (bMoved ? 0 : MOVEFILE_REPLACE_EXISTING);
-            bUndone = g_saveCalls.pfnMoveFileExA(job->szBackup, job->szName, dwFlags) && bUndone;
-            break;
-        }
         case KEPT_ASIDE:
             if (bUndone && g_saveCalls.pfnFlushFileBuffers(job->hFile))
                 g_saveCalls.pfnDeleteFileA(job->szBeside);
@@ -268,137 +161,6 @@ static BOOL UndoSteps(SaveJob* job)
         }
     }
     return bUndone;
-}
-
-// The new way: on any failure there is nothing to keep.
-static BOOL SaveAsNewFile(SaveJob* job)
-{
-    HANDLE hFile = CreateFileA(job->szName, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, NULL);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return FALSE;
-    Record(job, MADE_FILE);
-    if (FillAndClose(hFile, job->text->pszText, job->text->cchText) != NO_ERROR) {
-        UndoSteps(job);
-        return FALSE;
-    }
-    FlushFolder(job->szName);
-    return TRUE;
-}
-
-static BOOL ReadRights(const char* pszPath, BYTE* pSecurity)
-{
-    DWORD cbNeeded = 0;
-    return GetFileSecurityA(pszPath, DACL_SECURITY_INFORMATION, pSecurity, SECURITY_SIZE,
-                            &cbNeeded);
-}
-
-// Equal DACLs, byte for byte; both absent counts as equal.
-static BOOL SameRights(BYTE* pFirst, BYTE* pSecond)
-{
-    BOOL bPresent[2] = {}, bDefaulted = FALSE;
-    PACL pAcl[2] = {};
-    if (!GetSecurityDescriptorDacl(pFirst, &bPresent[0], &pAcl[0], &bDefaulted) ||
-        !GetSecurityDescriptorDacl(pSecond, &bPresent[1], &pAcl[1], &bDefaulted))
-        return FALSE;
-    if (!bPresent[0] || !pAcl[0] || !bPresent[1] || !pAcl[1])
-        return (!bPresent[0] || !pAcl[0]) && (!bPresent[1] || !pAcl[1]);
-    ACL_SIZE_INFORMATION size[2] = {};
-    for (int i = 0; i < 2; ++i) {
-        if (!GetAclInformation(pAcl[i], &size[i], sizeof size[i], AclSizeInformation))
-            return FALSE;
-    }
-    return size[0].AclBytesInUse == size[1].AclBytesInUse &&
-           memcmp(pAcl[0], pAcl[1], size[0].AclBytesInUse) == 0;
-}
-
-// The document's rights on a file beside it, and read back to be sure they
-// are what the document has.
-static BOOL TakeRights(SaveJob* job)
-{
-    BYTE security[SECURITY_SIZE];
-    return SetFileSecurityA(job->szBeside, DACL_SECURITY_INFORMATION, job->security) &&
-           ReadRights(job->szBeside, security) && SameRights(security, job->security);
-}
-
-enum ReplaceResult { REPLACED_WHOLE, NOT_REPLACED, LEFT_BESIDE };
-
-// After a refused replace the document's name must hold the old content:
-// where the platform left the old file under the backup name only, it goes
-// back. FALSE when it cannot; it then stays under the backup name.
-static BOOL PutBackupBack(SaveJob* job)
-{
-    if (ExistsByName(job->szName) || !ExistsByName(job->szBackup))
-        return TRUE;
-    return g_saveCalls.pfnMoveFileExA(job->szBackup, job->szName, MOVEFILE_WRITE_THROUGH);
-}
-
-// ReplaceFileA failed: its error says where the files are now. 1177 leaves
-// the old file under the backup name and the document's name free, so the
-// new file is moved there to finish the job.
-static ReplaceResult FinishRefusedReplace(SaveJob* job, DWORD dwError)
-{
-    if (dwError == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 && !ExistsByName(job->szName) &&
-        g_saveCalls.pfnMoveFileExA(job->szBeside, job->szName, MOVEFILE_WRITE_THROUGH)) {
-        job->nSteps = 0;
-        Record(job, REPLACED);
-        return REPLACED_WHOLE;
-    }
-    if (!PutBackupBack(job))
-        return LEFT_BESIDE;
-    UndoSteps(job);
-    return NOT_REPLACED;
-}
-
-// The replace way. NOT_REPLACED leaves the document as it was and nothing
-// beside it; LEFT_BESIDE leaves the old content under the backup name and
-// the new text beside it, which is all the platform left to work with.
-static ReplaceResult ReplaceWhole(SaveJob* job)
-{
-    if (!ReadRights(job->szName, job->security))
-        return NOT_REPLACED;
-    HANDLE hBeside = MakeFileBeside(job->szName, job->szBeside);
-    if (hBeside == INVALID_HANDLE_VALUE)
-        return NOT_REPLACED;
-    Record(job, MADE_BESIDE);
-    const DWORD dwError = FillAndClose(hBeside, job->text->pszText, job->text->cchText);
-    // New content is something a backup should see again.
-    const DWORD dwCarried =
-        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    if (dwError != NO_ERROR || !TakeRights(job) || !NameBackup(job->szName, job->szBackup)) {
-        UndoSteps(job);
-        return NOT_REPLACED;
-    }
-    Record(job, MARKED_BESIDE);
-    if (!SetFileAttributesA(job->szBeside, (job->dwAttributes & dwCarried) | FILE_ATTRIBUTE_ARCHIVE)) {
-        UndoSteps(job);
-        return NOT_REPLACED;
-    }
-    if (g_saveCalls.pfnReplaceFileA(job->szName, job->szBeside, job->szBackup, 0, NULL, NULL)) {
-        job->nSteps = 0;
-        Record(job, REPLACED);
-    } else {
-        const ReplaceResult result = FinishRefusedReplace(job, GetLastError());
-        if (result != REPLACED_WHOLE)
-            return result;
-    }
-    BYTE security[SECURITY_SIZE];
-    // Rights that came out different take the replace back; in place keeps them.
-    if (!ReadRights(job->szName, security) || !SameRights(security, job->security)) {
-        if (!UndoSteps(job) && !PutBackupBack(job))
-            return LEFT_BESIDE;
-        if (ExistsByName(job->szBeside))
-            g_saveCalls.pfnDeleteFileA(job->szBeside);
-        return NOT_REPLACED;
-    }
-    FlushFolder(job->szName);
-    // A backup that cannot be removed (a scanner holds it) keeps the old
-    // content, in plain sight rather than hidden as the document may be; the
-    // document holds the new text whole either way.
-    SetFileAttributesA(job->szBackup, FILE_ATTRIBUTE_NORMAL);
-    g_saveCalls.pfnDeleteFileA(job->szBackup);
-    job->nSteps = 0;
-    return REPLACED_WHOLE;
 }
 
 // The old bytes whole in a file beside the document, flushed, before any of
@@ -469,160 +231,32 @@ static BOOL WriteInPlace(SaveJob* job)
     return TRUE;
 }
 
-// Opens the document as the in-place write would, which also tells whether
-// it may be written at all (read-only, held by a writer, a directory).
-static HANDLE OpenForInPlace(const char* pszPath)
+BOOL SaveOverFile(HANDLE hFile, const char* pText, DWORD cbText)
 {
-    return CreateFileA(pszPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, NULL);
-}
-
-// Whether the long name, opened as itself rather than what it may point to,
-// is the file the document's handle has open, and whether it is a reparse
-// point. A symbolic link, a short name's twin, or a name the code page
-// cannot spell is not.
-static void InspectOwnName(HANDLE hFile, SaveJob* job, SaveFacts* facts)
-{
-    char szFull[MAX_PATH];
-    const DWORD cchFull = GetFullPathNameA(job->szName, MAX_PATH, szFull, NULL);
-    char szLong[MAX_PATH];
-    if (cchFull == 0 || cchFull >= MAX_PATH || GetExactLongPath(szFull, szLong, MAX_PATH) == 0)
-        return;
-    HANDLE hSelf = CreateFileA(szLong, FILE_READ_ATTRIBUTES,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
-                               OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, NULL);
-    if (hSelf == INVALID_HANDLE_VALUE)
-        return;
-    BY_HANDLE_FILE_INFORMATION document, self;
-    FILE_ATTRIBUTE_TAG_INFO tag = {};
-    if (GetFileInformationByHandle(hFile, &document) && GetFileInformationByHandle(hSelf, &self) &&
-        GetFileInformationByHandleEx(hSelf, FileAttributeTagInfo, &tag, sizeof tag)) {
-        facts->bReparsePoint = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || tag.ReparseTag;
-        facts->bSameFile = document.dwVolumeSerialNumber == self.dwVolumeSerialNumber &&
-                           document.nFileIndexHigh == self.nFileIndexHigh &&
-                           document.nFileIndexLow == self.nFileIndexLow;
-        if (facts->bSameFile)
-            lstrcpynA(job->szName, szLong, MAX_PATH);
-    }
-    CloseHandle(hSelf);
-}
-
-// A rename needs the right to delete the name and no program holding the
-// file without delete sharing. Asking first spares a replace that would fail
-// half way.
-static BOOL MayBeRenamed(const char* pszPath)
-{
-    HANDLE hFile = CreateFileA(pszPath, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               NULL, OPEN_EXISTING, 0, NULL);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return FALSE;
-    CloseHandle(hFile);
-    return TRUE;
-}
-
-// Under Wine a file's rights are its Linux mode, which a security descriptor
-// maps to only in part (the group's bits and the execute bits are lost: the
-// DACL of a mode-600 file, set on a new file, gives it mode 770), so there
-// no new file can take a document's rights. Elsewhere a new file takes the
-// process's default owner, and its DACL is all of its rights.
-static BOOL RightsCanBeCarried(const char* pszDocument)
-{
-    if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version"))
-        return FALSE;
-    BYTE security[SECURITY_SIZE];
-    DWORD cbNeeded = 0;
-    PSID pOwner = NULL;
-    BOOL bDefaulted = FALSE;
-    if (!GetFileSecurityA(pszDocument, OWNER_SECURITY_INFORMATION, security, sizeof security,
-                          &cbNeeded) ||
-        !GetSecurityDescriptorOwner(security, &pOwner, &bDefaulted) || !pOwner)
-        return FALSE;
-    HANDLE hToken = NULL;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &hToken))
-        return FALSE;
-    BYTE owner[SECURITY_MAX_SID_SIZE + sizeof(TOKEN_OWNER)];
-    const BOOL bAlike = GetTokenInformation(hToken, TokenOwner, owner, sizeof owner, &cbNeeded) &&
-                        EqualSid(reinterpret_cast<TOKEN_OWNER*>(owner)->Owner, pOwner);
-    CloseHandle(hToken);
-    return bAlike;
-}
-
-// The facts ChooseSaveWay needs. The costlier ones are asked only where the
-// cheaper ones still allow a replace; the document's handle is closed then,
-// since a rename needs it closed.
-static SaveChoice InspectDocument(HANDLE* phFile, SaveJob* job)
-{
-    SaveFacts facts = {};
-    if (*phFile == INVALID_HANDLE_VALUE)
-        return ChooseSaveWay(&facts);
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(*phFile, &info))
-        return {SAVE_IN_PLACE, REASON_OTHER_FILE};
-    facts.bExists = TRUE;
-    facts.dwLinks = info.nNumberOfLinks;
-    facts.bReadOnly = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
-    job->dwAttributes = info.dwFileAttributes;
-    InspectOwnName(*phFile, job, &facts);
-    facts.bRenamable = facts.bRightsCarried = TRUE;
-    if (ChooseSaveWay(&facts).way != SAVE_REPLACE)
-        return ChooseSaveWay(&facts);
-    CloseHandle(*phFile);
-    *phFile = INVALID_HANDLE_VALUE;
-    facts.bRenamable = MayBeRenamed(job->szName);
-    facts.bRightsCarried = facts.bRenamable && g_saveCalls.pfnRightsCanBeCarried(job->szName);
-    return ChooseSaveWay(&facts);
-}
-
-static BOOL SaveText(const TextBuffer* text)
-{
+    TextBuffer text = {const_cast<char*>(pText), cbText};
     SaveJob job = {};
-    job.text = text;
-    job.hFile = INVALID_HANDLE_VALUE;
-    lstrcpynA(job.szName, g_szFileName, MAX_PATH);
-    // A name that now opens another file is not written at all.
-    if (!StoredNameOpensDocument())
-        return FALSE;
-    HANDLE hFile = OpenForInPlace(job.szName);
-    if (hFile == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_NOT_FOUND)
-        return FALSE;
-    switch (InspectDocument(&hFile, &job).way) {
-    case SAVE_NEW:
-        return SaveAsNewFile(&job);
-    case SAVE_REPLACE: {
-        const ReplaceResult result = ReplaceWhole(&job);
-        if (result != NOT_REPLACED)
-            return result == REPLACED_WHOLE;
-        break;
-    }
-    case SAVE_IN_PLACE:
-        break;
-    }
-    // Closed for a replace that did not happen, or found not to be possible.
-    if (hFile == INVALID_HANDLE_VALUE)
-        hFile = OpenForInPlace(job.szName);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return FALSE;
+    job.text = &text;
     job.hFile = hFile;
-    BOOL bSaved = WriteInPlace(&job);
-    if (!CloseHandle(hFile))
-        bSaved = FALSE;
+    lstrcpynA(job.szName, g_szFileName, MAX_PATH);
+    const BOOL bSaved = WriteInPlace(&job);
     FreeEditText(&job.old);
     return bSaved;
 }
 
-BOOL SaveDocument(HWND hwndEdit)
+// On any failure there is nothing to keep: the file goes again.
+BOOL SaveNewFile(const wchar_t* pszPath, const char* pText, DWORD cbText, FileIdentity* pSaved)
 {
-    if (!MaySaveChangedBytes(hwndEdit))
+    HANDLE hFile = OpenPath(pszPath, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH);
+    if (hFile == INVALID_HANDLE_VALUE)
         return FALSE;
-    const WaitCursor wait;
-    // The copy is taken first, so that nothing touches the file unless the
-    // text to put there is in hand.
-    TextBuffer text = {};
-    BOOL bSaved = GetEditText(hwndEdit, &text) && SaveText(&text);
-    FreeEditText(&text);
-    if (bSaved) {
-        SendMessageA(hwndEdit, EM_SETMODIFY, FALSE, 0);
-        ForgetCodePageLoss();
+    ReadFileIdentity(hFile, pSaved);
+    if (FillAndClose(hFile, pText, cbText) != NO_ERROR) {
+        hFile = OpenPath(pszPath, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE);
+        if (hFile != INVALID_HANDLE_VALUE)
+            CloseHandle(hFile);
+        return FALSE;
     }
-    return bSaved;
+    return TRUE;
 }

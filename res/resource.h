@@ -16,10 +16,14 @@
 #define IDS_RECORDING      6
 #define IDS_CODEPAGE_LOAD  7
 #define IDS_CODEPAGE_SAVE  8
-#define IDS_OPEN_REFUSED   9
-#define IDS_SAVE_REFUSED   10
-#define IDS_CHOICE_UNKNOWN 11
-#define IDS_FILE_REPLACED  12
+#define IDS_OTHER_FILE     9
+#define IDS_NOT_FOUND      10
+#define IDS_NO_ACCESS      11
+#define IDS_IN_USE         12
+#define IDS_FOLDER         13
+#define IDS_DEVICE         14
+#define IDS_SHORTCUT       15
+#define IDS_OPEN_FAILED    16
 
 #define IDM_NEW            40001
 #define IDM_OPEN           40002

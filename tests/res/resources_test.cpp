@@ -145,25 +145,24 @@ TEST_F(ResourceTest, StringsAreExactCodePage1252Texts)
         "Bytes ver\xE4ndert.",
         "%s\nenth\xE4lt Bytes, die die Codepage %u nicht unver\xE4ndert darstellen kann. Beim "
         "Speichern werden sie ver\xE4ndert.\n\nTrotzdem speichern?",
-        "Die Datei kann nicht ge\xF6" "ffnet werden.\n\nIhr Name enth\xE4lt Zeichen, die Tekstor "
-        "nicht verarbeiten kann. Benennen Sie die Datei um, und versuchen Sie es erneut.",
-        "Unter diesem Namen kann nicht gespeichert werden.\n\nDer Name enth\xE4lt Zeichen, "
-        "die Tekstor nicht verarbeiten kann. W\xE4hlen Sie einen anderen Namen.",
-        "Tekstor kann nicht sicher feststellen, welche Datei gew\xE4hlt wurde.\n\n"
-        "W\xE4hlen Sie die Datei in ihrem eigenen Ordner (nicht in einer Bibliothek oder in "
-        "Suchergebnissen), oder geben Sie ihren vollst\xE4ndigen Pfad ein.",
-        "Das Dokument kann nicht gespeichert werden.\n\n"
-        "Unter seinem Namen findet sich jetzt eine andere Datei, die nicht \xFC" "berschrieben wird. "
-        "Speichern Sie das Dokument mit \x84Speichern unter\x93 unter einem anderen Namen.",
+        "%s\nist nicht mehr die Datei, die Tekstor ge\xF6" "ffnet hat: Unter diesem Namen steht "
+        "jetzt eine andere Datei.\n\nSoll sie mit dem Text \xFC" "berschrieben werden?",
+        "%s\nwurde nicht gefunden.",
+        "%s\nkann nicht ge\xF6" "ffnet werden: Der Zugriff wurde verweigert.",
+        "%s\nkann nicht ge\xF6" "ffnet werden: Ein anderes Programm verwendet die Datei.",
+        "%s\nist ein Ordner, keine Datei.",
+        "%s\nbezeichnet ein Ger\xE4t, keine Datei.",
+        "%s\nist eine Verkn\xFCpfung, deren Ziel nicht ge\xF6" "ffnet werden kann.",
+        "%s\nkann nicht ge\xF6" "ffnet werden.",
     };
-    static_assert(std::size(expected) == IDS_FILE_REPLACED, "one text per identifier");
-    for (UINT id = IDS_APPNAME; id <= IDS_FILE_REPLACED; ++id) {
+    static_assert(std::size(expected) == IDS_OPEN_FAILED, "one text per identifier");
+    for (UINT id = IDS_APPNAME; id <= IDS_OPEN_FAILED; ++id) {
         char text[256] = "";
         LoadStringA(s_hModule, id, text, sizeof text);
         EXPECT_STREQ(text, expected[id - 1]) << "string " << id;
     }
     char none[8] = "x";
-    EXPECT_EQ(LoadStringA(s_hModule, IDS_FILE_REPLACED + 1, none, sizeof none), 0);
+    EXPECT_EQ(LoadStringA(s_hModule, IDS_OPEN_FAILED + 1, none, sizeof none), 0);
 }
 
 #pragma pack(push, 2)

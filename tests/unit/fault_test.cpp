@@ -114,7 +114,6 @@ bool MakeSymbolicLink(const std::string& dir, const std::string& target, const s
 struct Fault {
     unsigned nCalls = 0;
     unsigned nFailAt = 0;
-    DWORD dwReplaceError = 0;
     const char* pszFailed = "";
     std::string document;
     size_t cbLongest = 0;
@@ -158,31 +157,6 @@ BOOL WINAPI FaultySetEndOfFile(HANDLE h)
     return FALSE;
 }
 
-// Wine cannot make ReplaceFileA fail half way, so its errors are modelled
-// on the platform's documentation, with a backup name given: 1175 moved
-// nothing; 1177 left the replaced file under the backup name and the
-// replacement under its own. For 1176 the documentation says both keep their
-// names; modelled here is the worse state it gives without a backup name:
-// the replaced file gone from its name (kept under the backup name).
-BOOL WINAPI FaultyReplaceFileA(LPCSTR pszReplaced, LPCSTR pszReplacement, LPCSTR pszBackup,
-                               DWORD dwFlags, LPVOID pExclude, LPVOID pReserved)
-{
-    if (!FailsNow("ReplaceFileA"))
-        return ReplaceFileA(pszReplaced, pszReplacement, pszBackup, dwFlags, pExclude, pReserved);
-    if (g_fault.dwReplaceError != ERROR_UNABLE_TO_REMOVE_REPLACED)
-        MoveFileExA(pszReplaced, pszBackup, 0);
-    SetLastError(g_fault.dwReplaceError);
-    return FALSE;
-}
-
-BOOL WINAPI FaultyMoveFileExA(LPCSTR pszFrom, LPCSTR pszTo, DWORD dwFlags)
-{
-    if (!FailsNow("MoveFileExA"))
-        return MoveFileExA(pszFrom, pszTo, dwFlags);
-    SetLastError(ERROR_ACCESS_DENIED);
-    return FALSE;
-}
-
 BOOL WINAPI FaultyDeleteFileA(LPCSTR pszPath)
 {
     if (!FailsNow("DeleteFileA"))
@@ -201,16 +175,8 @@ HANDLE WINAPI FaultyCreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare,
     return INVALID_HANDLE_VALUE;
 }
 
-// Models Windows, where a file made beside a document of the user's own
-// takes its owner and its DACL is all of its rights (under Wine neither holds).
-BOOL RightsAlwaysCarried(const char*)
-{
-    return TRUE;
-}
-
-const SaveCalls FAULTY_SAVE_CALLS = {FaultyWriteFile,   FaultyFlushFileBuffers, FaultySetEndOfFile,
-                                     FaultyReplaceFileA, FaultyMoveFileExA,     FaultyDeleteFileA,
-                                     FaultyCreateFileA, RightsAlwaysCarried};
+const SaveCalls FAULTY_SAVE_CALLS = {FaultyWriteFile, FaultyFlushFileBuffers, FaultySetEndOfFile,
+                                     FaultyDeleteFileA, FaultyCreateFileA};
 
 }  // namespace
 
@@ -296,8 +262,7 @@ TEST_F(SaveFaultTest, HiddenAndReadOnlyFilesKeepTheirAttributes)
 }
 
 // Each call of a save that can fail, failed in turn, for a text longer and
-// one shorter than the file, on a plain file (replaced) and a hard-linked
-// one (written in place). Whatever fails, the file holds its old bytes or
+// one shorter than the file, on a plain file and a hard-linked one. Whatever fails, the file holds its old bytes or
 // the whole new text, the save says done only for the latter, the file is
 // never longer than the longer text, and nothing is left beside it except a
 // file whose removal was the refused call, which then holds a whole text.
@@ -313,7 +278,7 @@ TEST_F(SaveFaultTest, EachStepThatFailsLeavesTheOldBytesOrTheWholeNewText)
     for (const std::string& newText : texts) {
         for (const bool bLinked : {false, true}) {
             // The failed call's name, "" when the save made fewer calls.
-            auto saveFailingAt = [&](unsigned nFailAt, DWORD dwReplaceError) -> std::string {
+            auto saveFailingAt = [&](unsigned nFailAt) -> std::string {
                 for (const std::string& name : FilesIn(m_dir.Path()))
                     DeleteFileA((m_dir / name).c_str());
                 EXPECT_TRUE(WriteBytes(path, oldText));
@@ -325,15 +290,13 @@ TEST_F(SaveFaultTest, EachStepThatFailsLeavesTheOldBytesOrTheWholeNewText)
                 SendMessageA(g_hwndEdit, EM_SETMODIFY, TRUE, 0);
                 g_fault = Fault();
                 g_fault.nFailAt = nFailAt;
-                g_fault.dwReplaceError = dwReplaceError;
                 g_fault.document = path;
                 g_fault.cbLongest = std::max(oldText.size(), newText.size());
                 const bool bSaved = SaveDocument(g_hwndEdit) != FALSE;
 
                 SCOPED_TRACE(std::string(bLinked ? "linked" : "plain") + ", " +
                              std::to_string(newText.size()) + " bytes, call " +
-                             std::to_string(nFailAt) + " fails: " + g_fault.pszFailed + " " +
-                             std::to_string(dwReplaceError));
+                             std::to_string(nFailAt) + " fails: " + g_fault.pszFailed);
                 const std::string onDisk = ReadBytes(path);
                 EXPECT_TRUE(onDisk == newText || (!bSaved && onDisk == oldText))
                     << (bSaved ? "done, but not the new text" : "neither old nor new text")
@@ -355,18 +318,8 @@ TEST_F(SaveFaultTest, EachStepThatFailsLeavesTheOldBytesOrTheWholeNewText)
                 }
                 return g_fault.nCalls >= nFailAt ? g_fault.pszFailed : "";
             };
-            bool bReplaced = false;
-            for (unsigned nFailAt = 1;; ++nFailAt) {
-                const std::string failed = saveFailingAt(nFailAt, ERROR_UNABLE_TO_REMOVE_REPLACED);
-                if (failed.empty())
-                    break;
-                if (failed == "ReplaceFileA") {
-                    bReplaced = true;
-                    saveFailingAt(nFailAt, ERROR_UNABLE_TO_MOVE_REPLACEMENT);
-                    saveFailingAt(nFailAt, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
-                }
+            for (unsigned nFailAt = 1; !saveFailingAt(nFailAt).empty(); ++nFailAt) {
             }
-            EXPECT_EQ(bReplaced, !bLinked) << "only the plain file is replaced";
         }
     }
 }
