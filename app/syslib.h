@@ -19,7 +19,7 @@ void RestrictLibrarySearch();
 enum SystemLibrary {
     SYSLIB_COMDLG32,  // the file and find dialogs
     SYSLIB_SHELL32,   // drops, the shown name of a file, starting a new copy
-    SYSLIB_OLE32,     // reading a shortcut chosen in a file dialog
+    SYSLIB_OLE32,     // reading the target of a shortcut
     SYSLIB_COUNT
 };
 
@@ -47,8 +47,8 @@ Function GetSystemFunction(SystemLibrary library, const char* pszFunction)
 #define TEKSTOR_SYSTEM_FUNCTION(library, name, accessor) \
     inline decltype(&::name) accessor() { return GetSystemFunction<decltype(&::name)>(library, #name); }
 
-TEKSTOR_SYSTEM_FUNCTION(SYSLIB_COMDLG32, GetOpenFileNameA, GetOpenFileNameFunction)
-TEKSTOR_SYSTEM_FUNCTION(SYSLIB_COMDLG32, GetSaveFileNameA, GetSaveFileNameFunction)
+TEKSTOR_SYSTEM_FUNCTION(SYSLIB_COMDLG32, GetOpenFileNameW, GetOpenFileNameFunction)
+TEKSTOR_SYSTEM_FUNCTION(SYSLIB_COMDLG32, GetSaveFileNameW, GetSaveFileNameFunction)
 TEKSTOR_SYSTEM_FUNCTION(SYSLIB_COMDLG32, FindTextA, GetFindTextFunction)
 TEKSTOR_SYSTEM_FUNCTION(SYSLIB_COMDLG32, ReplaceTextA, GetReplaceTextFunction)
 

@@ -87,6 +87,17 @@ bool PrepareTarget(SaveTarget target, const std::string& src, const std::string&
     return bDone;
 }
 
+
+// The document's file, as an Open would set it.
+void UseFile(const char* pszPath)
+{
+    wchar_t szWide[MAX_PATH];
+    wchar_t szFull[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, pszPath, -1, szWide, MAX_PATH);
+    GetFullPathNameW(szWide, MAX_PATH, szFull, NULL);
+    SetDocumentFile(szFull);
+}
+
 // Any program whose text lives in an Edit control must copy it out before it
 // can write it: the floor for saving from a pane.
 void SavePaneFloor(HWND hwndPane, const char* pszOut, bool bFlush)
@@ -113,7 +124,7 @@ int MeasureSaveWays(const char* pszFile, const char* pszOut, int nRuns)
 {
     if (!StartEditor())
         return 1;
-    lstrcpynA(g_szFileName, pszFile, MAX_PATH);
+    UseFile(pszFile);
     if (!LoadDocument(g_hwndEdit))
         return 1;
     const std::string src = pszFile, out = pszOut;
@@ -122,7 +133,7 @@ int MeasureSaveWays(const char* pszFile, const char* pszOut, int nRuns)
         for (int way = 0; way < SAVE_WAYS; ++way) {
             if (!PrepareTarget(targets[way], src, out))
                 return 1;
-            lstrcpynA(g_szFileName, pszOut, MAX_PATH);
+            UseFile(pszOut);
             BOOL ok = TRUE;
             const Measured m = Measure([&] {
                 if (way == 0 || way == 4)
@@ -145,7 +156,7 @@ int RunChild(const std::string& mode, const char* pszFile)
     if (mode == "load-tekstor") {
         if (!StartEditor())
             return 1;
-        lstrcpynA(g_szFileName, pszFile, MAX_PATH);
+        UseFile(pszFile);
         BOOL ok = FALSE;
         m = Measure([&] { ok = LoadDocument(g_hwndEdit); });
         if (!ok)

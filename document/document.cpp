@@ -1,16 +1,17 @@
-// The document's name, the caption, and loading. A file is the text's bytes
-// and nothing else, read with one read (the save is in filesave.cpp).
+// The document's name, the caption, loading and saving. A file is the text's
+// bytes and nothing else, read with one read; how a save writes them is in
+// filesave.cpp, which file it writes them into is decided here.
 #include "document/document.h"
 
 #include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "app/state.h"
 #include "app/syslib.h"
 #include "app/waitcursor.h"
-#include "document/ansipath.h"
 #include "document/docfile.h"
 #include "document/filesave.h"
 #include "document/readback.h"
@@ -29,18 +30,55 @@ static const char* FindLastBackslash(const char* psz)
     return pszLast;
 }
 
-// The name the shell shows for the file, asked in the wide form: the ANSI
-// answer for a name the code page cannot spell is a look-alike, which in the
-// caption or as the dialogs' preset name would stand for another file.
-static BOOL GetDisplayName(const char* pszPath, char* pszShown)
+// In the code page, as the ANSI caption and message boxes show it: a
+// character the code page lacks shows as '?', never as a look-alike that
+// would read as another file's name. A path too long for pszOut keeps its
+// end, from a backslash on, behind "...".
+static void ShowInCodePage(const wchar_t* pszWide, char* pszOut, int cbOut)
 {
-    wchar_t szPath[MAX_PATH];
-    if (!MultiByteToWideChar(CP_ACP, 0, pszPath, -1, szPath, MAX_PATH))
-        return FALSE;
+    // Where the code page is UTF-8 the platform refuses both the flag and
+    // the default character; it spells every character anyway.
+    const bool bUtf8 = GetACP() == CP_UTF8;
+    const DWORD dwFlags = bUtf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const char* pszDefault = bUtf8 ? NULL : "?";
+    const wchar_t* psz = pszWide;
+    const char* pszMark = "";
+    while (WideCharToMultiByte(CP_ACP, dwFlags, psz, -1, NULL, 0, pszDefault, NULL) >
+           cbOut - lstrlenA(pszMark)) {
+        const wchar_t* pszNext = wcschr(psz + 1, L'\\');
+        if (!pszNext) {
+            pszOut[0] = '\0';
+            return;
+        }
+        psz = pszNext;
+        pszMark = "...";
+    }
+    const int cchMark = lstrlenA(pszMark);
+    lstrcpynA(pszOut, pszMark, cbOut);
+    if (!WideCharToMultiByte(CP_ACP, dwFlags, psz, -1, pszOut + cchMark, cbOut - cchMark,
+                             pszDefault, NULL))
+        pszOut[0] = '\0';
+}
+
+void SetDocumentFile(const wchar_t* pszPath)
+{
+    lstrcpynW(g_wszDocumentPath, pszPath, DOCUMENT_PATH_SIZE);
+    ShowInCodePage(g_wszDocumentPath, g_szFileName, MAX_PATH);
+    g_bUntitled = FALSE;
+    g_documentFile.bKnown = FALSE;
+}
+
+// The name the shell shows for the file (without its extension where the
+// user has extensions hidden).
+static BOOL GetDisplayName(const wchar_t* pszPath, char* pszShown)
+{
     auto pfnGetFileInfo = GetFileInfoFunction();
     SHFILEINFOW info = {};
-    return pfnGetFileInfo && pfnGetFileInfo(szPath, 0, &info, sizeof info, SHGFI_DISPLAYNAME) &&
-           info.szDisplayName[0] && ConvertNameExactly(info.szDisplayName, pszShown, MAX_PATH);
+    if (!pfnGetFileInfo || !pfnGetFileInfo(pszPath, 0, &info, sizeof info, SHGFI_DISPLAYNAME) ||
+        !info.szDisplayName[0])
+        return FALSE;
+    ShowInCodePage(info.szDisplayName, pszShown, MAX_PATH);
+    return pszShown[0] != '\0';
 }
 
 BOOL ComposeShownName(char* pszOut, int cchOut)
@@ -50,11 +88,11 @@ BOOL ComposeShownName(char* pszOut, int cchOut)
     lstrcpynA(pszOut, g_szFileName, cchOut);
     const int cchStored = lstrlenA(g_szFileName);
     const char* pszSlash = FindLastBackslash(g_szFileName);
-    if (!pszSlash)
+    if (!pszSlash || g_bUntitled || !g_wszDocumentPath[0])
         return cchStored < cchOut;
 
     char szShown[MAX_PATH];
-    if (!GetDisplayName(g_szFileName, szShown))
+    if (!GetDisplayName(g_wszDocumentPath, szShown))
         return FALSE;
     const int cchDir = static_cast<int>(pszSlash - g_szFileName) + 1;
     const int cchShown = lstrlenA(szShown);
@@ -81,39 +119,34 @@ void RememberDocumentName(DocumentName* name)
 {
     lstrcpynA(name->szFileName, g_szFileName, MAX_PATH);
     name->bUntitled = g_bUntitled;
-    lstrcpynW(name->wszDocumentPath, g_wszDocumentPath, MAX_PATH);
+    name->file = g_documentFile;
+    lstrcpynW(name->wszDocumentPath, g_wszDocumentPath, DOCUMENT_PATH_SIZE);
 }
 
 void RestoreDocumentName(const DocumentName* name, HINSTANCE hInstance, HWND hwndMain)
 {
     lstrcpynA(g_szFileName, name->szFileName, MAX_PATH);
     g_bUntitled = name->bUntitled;
-    lstrcpynW(g_wszDocumentPath, name->wszDocumentPath, MAX_PATH);
+    g_documentFile = name->file;
+    lstrcpynW(g_wszDocumentPath, name->wszDocumentPath, DOCUMENT_PATH_SIZE);
     UpdateTitle(hInstance, hwndMain, g_bRecording);
 }
 
-BOOL StoredNameOpensDocument()
+int ShowProgramMessage(HWND hwndOwner, const char* pszText, UINT uType)
 {
-    return !g_wszDocumentPath[0] || MatchNames(g_szFileName, g_wszDocumentPath) != NAMES_DIFFER;
+    char szCaption[32] = "";
+    LoadStringA(g_hInstance, IDS_APPNAME, szCaption, sizeof szCaption);
+    return MessageBoxA(hwndOwner, pszText, szCaption, uType);
 }
 
-BOOL RenewDocumentName()
+int ShowDocumentMessage(HWND hwndOwner, UINT idText, UINT uType, const char* pszName,
+                        DWORD dwNumber)
 {
-    if (StoredNameOpensDocument())
-        return TRUE;
-    char szStored[MAX_PATH];
-    wchar_t szLong[MAX_PATH];
-    if (!GetStoredName(g_wszDocumentPath, TRUE, FALSE, szStored, szLong))
-        return FALSE;
-    lstrcpynA(g_szFileName, szStored, MAX_PATH);
-    lstrcpynW(g_wszDocumentPath, szLong, MAX_PATH);
-    return TRUE;
-}
-
-HANDLE OpenDocumentToLoad(const char* pszPath)
-{
-    return CreateFileA(pszPath, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, NULL);
+    char szFormat[512] = "";
+    char szMessage[sizeof szFormat + MAX_PATH + 16];
+    LoadStringA(g_hInstance, idText, szFormat, sizeof szFormat);
+    snprintf(szMessage, sizeof szMessage, szFormat, pszName, dwNumber);
+    return ShowProgramMessage(hwndOwner, szMessage, uType);
 }
 
 // The file's bytes, read at once into a zero-filled block one byte longer,
@@ -150,7 +183,7 @@ static BOOL ReadWholeFile(HANDLE hFile, TextBuffer* text)
 static BOOL LoadText(HWND hwndEdit, BOOL* pbChanged, FileIdentity* pIdentity)
 {
     const WaitCursor wait;
-    HANDLE hFile = OpenDocumentToLoad(g_szFileName);
+    HANDLE hFile = OpenDocumentToLoad(g_wszDocumentPath);
     if (hFile == INVALID_HANDLE_VALUE)
         return FALSE;
     TextBuffer text = {};
@@ -169,21 +202,9 @@ static BOOL LoadText(HWND hwndEdit, BOOL* pbChanged, FileIdentity* pIdentity)
     return bLoaded;
 }
 
-// The document's name as a full wide path, for the calls that take one.
-static BOOL GetDocumentPath(wchar_t* pszPath)
-{
-    wchar_t szName[MAX_PATH];
-    if (!MultiByteToWideChar(CP_ACP, 0, g_szFileName, -1, szName, MAX_PATH))
-        return FALSE;
-    const DWORD cch = GetFullPathNameW(szName, MAX_PATH, pszPath, NULL);
-    return cch > 0 && cch < MAX_PATH;
-}
-
 BOOL LoadDocument(HWND hwndEdit)
 {
-    wchar_t szPath[MAX_PATH];
-    if (GetDocumentPath(szPath))
-        OfferToFinishSave(GetAncestor(hwndEdit, GA_ROOT), szPath);
+    OfferToFinishSave(GetAncestor(hwndEdit, GA_ROOT), g_wszDocumentPath);
     BOOL bChanged = FALSE;
     FileIdentity identity = {};
     const BOOL bLoaded = LoadText(hwndEdit, &bChanged, &identity);
@@ -192,33 +213,61 @@ BOOL LoadDocument(HWND hwndEdit)
         g_bPaneChangedBytes = bChanged;
         // Told now, before a save could write the changed bytes back.
         if (bChanged)
-            TellChangedBytes(hwndEdit);
+            TellChangedBytes(GetAncestor(hwndEdit, GA_ROOT));
     }
     return bLoaded;
 }
 
+// The document's file, open to be written; INVALID_HANDLE_VALUE when
+// it cannot be, or the user does not want it written; *pbMissing when the
+// name opens nothing any more, so that the file is to be made anew.
+static HANDLE OpenToSave(HWND hwndOwner, BOOL* pbMissing)
+{
+    HANDLE hFile = OpenPath(g_wszDocumentPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH);
+    *pbMissing = hFile == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND;
+    if (hFile == INVALID_HANDLE_VALUE)
+        return hFile;
+    FileIdentity found;
+    ReadFileIdentity(hFile, &found);
+    // Asked on the very handle the save writes through, so that no other
+    // file can take the name's place in between.
+    const BOOL bOther = g_documentFile.bKnown && !IsSameFile(&found, &g_documentFile);
+    if (GetFileType(hFile) != FILE_TYPE_DISK ||
+        (bOther && ShowDocumentMessage(hwndOwner, IDS_OTHER_FILE,
+                                       MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2,
+                                       g_szFileName) != IDYES) ||
+        !MaySaveChangedBytes(hwndOwner, &found)) {
+        CloseHandle(hFile);
+        return INVALID_HANDLE_VALUE;
+    }
+    return hFile;
+}
+
 BOOL SaveDocument(HWND hwndEdit)
 {
-    // A name that now opens another file is not written at all.
-    if (!StoredNameOpensDocument())
-        return FALSE;
-    const WaitCursor wait;
     // The copy is taken first, so that nothing touches the file unless the
     // text to put there is in hand.
     TextBuffer text = {};
-    if (!GetEditText(hwndEdit, &text))
-        return FALSE;
+    {
+        const WaitCursor wait;
+        if (!GetEditText(hwndEdit, &text))
+            return FALSE;
+    }
+    BOOL bMissing = FALSE;
+    HANDLE hFile = OpenToSave(GetAncestor(hwndEdit, GA_ROOT), &bMissing);
     FileIdentity saved = {};
     BOOL bSaved = FALSE;
-    HANDLE hFile = CreateFileA(g_szFileName, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL,
-                               OPEN_EXISTING, 0, NULL);
-    if (hFile != INVALID_HANDLE_VALUE) {
-        bSaved = ReadFileIdentity(hFile, &saved) && MaySaveChangedBytes(hwndEdit, &saved) &&
-                 SaveOverFile(hFile, text.pszText, text.cchText);
-        CloseHandle(hFile);
-    } else if (GetLastError() == ERROR_FILE_NOT_FOUND) {
-        wchar_t szPath[MAX_PATH];
-        bSaved = GetDocumentPath(szPath) && SaveNewFile(szPath, text.pszText, text.cchText, &saved);
+    if (bMissing || hFile != INVALID_HANDLE_VALUE) {
+        const WaitCursor wait;
+        if (bMissing) {
+            bSaved = SaveNewFile(g_wszDocumentPath, text.pszText, text.cchText, &saved);
+        } else {
+            bSaved = SaveOverFile(hFile, text.pszText, text.cchText) &&
+                     ReadFileIdentity(hFile, &saved);
+            if (!CloseHandle(hFile))
+                bSaved = FALSE;
+        }
     }
     FreeEditText(&text);
     if (bSaved) {

@@ -5,10 +5,11 @@
 #include "document/filecmd.h"
 
 #include <cstdio>
+#include <iterator>
 
 #include "app/syslib.h"
 #include "app/state.h"
-#include "document/chosenname.h"
+#include "document/docfile.h"
 #include "document/document.h"
 #include "macro/macro.h"
 #include "res/resource.h"
@@ -41,10 +42,9 @@ BOOL QuerySaveChanges(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
     char* pszSecond = area + PROMPT_HALF;
     LoadStringA(hInstance, IDS_SAVE_PROMPT, pszSecond, PROMPT_HALF - 1);
     FormatSavePrompt(pszMessage, pszSecond, g_szFileName);
-    LoadStringA(hInstance, IDS_APPNAME, pszSecond, PROMPT_HALF - 1);
 
     EndPlaybackBeforeOwnWindow();
-    switch (MessageBoxA(hwndMain, pszMessage, pszSecond, MB_YESNOCANCEL | MB_ICONEXCLAMATION)) {
+    switch (ShowProgramMessage(hwndMain, pszMessage, MB_YESNOCANCEL | MB_ICONEXCLAMATION)) {
     case IDYES:
         return FileSave(hInstance, hwndMain, hwndEdit) ? TRUE : FALSE;
     case IDNO:
@@ -62,6 +62,7 @@ BOOL FileNew(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
         return FALSE;
     LoadStringA(hInstance, IDS_UNTITLED, g_szFileName, 29);
     g_wszDocumentPath[0] = L'\0';
+    g_documentFile.bKnown = FALSE;
     g_bUntitled = TRUE;
     UpdateTitle(hInstance, hwndMain, g_bRecording);
     // Replacing the whole text also clears the modification flag and the undo
@@ -74,58 +75,47 @@ BOOL FileNew(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
     return TRUE;
 }
 
-static void BuildFilterList(HINSTANCE hInstance, char* pszFilter)
+static void BuildFilterList(HINSTANCE hInstance, wchar_t* pszFilter)
 {
-    ZeroMemory(pszFilter, FILTER_SIZE);
-    const int cchText = LoadStringA(hInstance, IDS_FILTER_TEXT, pszFilter, 100);
-    char* p = pszFilter + cchText + 1;
-    static const char kPattern[] = "*." DEFAULT_EXTENSION;
-    lstrcpynA(p, kPattern, sizeof kPattern);
-    p += sizeof kPattern;
-    const int cchLeft = 100 - cchText - 1 - static_cast<int>(sizeof kPattern);
-    const int cchAll = cchLeft > 1 ? LoadStringA(hInstance, IDS_FILTER_ALL, p, cchLeft) : 0;
+    ZeroMemory(pszFilter, FILTER_SIZE * sizeof(wchar_t));
+    const int cchText = LoadStringW(hInstance, IDS_FILTER_TEXT, pszFilter, 100);
+    wchar_t* p = pszFilter + cchText + 1;
+    static const wchar_t kPattern[] = L"*." DEFAULT_EXTENSION;
+    lstrcpynW(p, kPattern, static_cast<int>(std::size(kPattern)));
+    p += std::size(kPattern);
+    const int cchLeft = 100 - cchText - 1 - static_cast<int>(std::size(kPattern));
+    const int cchAll = cchLeft > 1 ? LoadStringW(hInstance, IDS_FILTER_ALL, p, cchLeft) : 0;
     p += cchAll + 1;
-    lstrcpynA(p, "*.*", 4);
+    lstrcpynW(p, L"*.*", 4);
     // The zero fill supplies the list's closing NUL.
 }
 
-// The name a file command works under; the previous one is kept so that a
-// failed load or save can put it back.
-static void AdoptDocumentName(DocumentName* previous, const char* pszName, const wchar_t* pszLong)
+void ShowOpenRefusal(HWND hwndOwner, const wchar_t* pszGiven, UINT uReason)
 {
-    RememberDocumentName(previous);
-    lstrcpynA(g_szFileName, pszName, MAX_PATH);
-    lstrcpynW(g_wszDocumentPath, pszLong, MAX_PATH);
-    g_bUntitled = FALSE;
+    char szName[MAX_PATH];
+    if (!WideCharToMultiByte(CP_ACP, 0, pszGiven, -1, szName, MAX_PATH, NULL, NULL))
+        szName[0] = '\0';
+    ShowDocumentMessage(hwndOwner, uReason, MB_OK | MB_ICONEXCLAMATION, szName);
 }
 
-// Shown when the document's name now opens another file and its own file is
-// gone.
-static void ShowFileReplaced(HINSTANCE hInstance, HWND hwndMain)
-{
-    char szText[PROMPT_HALF] = "";
-    char szCaption[PROMPT_HALF] = "";
-    LoadStringA(hInstance, IDS_FILE_REPLACED, szText, PROMPT_HALF - 1);
-    LoadStringA(hInstance, IDS_APPNAME, szCaption, PROMPT_HALF - 1);
-    EndPlaybackBeforeOwnWindow();
-    MessageBoxA(hwndMain, szText, szCaption, MB_OK | MB_ICONEXCLAMATION);
-}
-
-static BOOL RunFileDialog(decltype(&::GetOpenFileNameA) (*pfnGetDialog)(), OPENFILENAMEA* ofn,
-                          BOOL bSaving)
+static BOOL RunFileDialog(decltype(&::GetOpenFileNameW) (*pfnGetDialog)(), OPENFILENAMEW* ofn)
 {
     EndPlaybackBeforeOwnWindow();
-    ForgetChosenName(bSaving);
     auto pfn = pfnGetDialog();
     return pfn ? pfn(ofn) : FALSE;
 }
 
-void PrepareFileDialog(OPENFILENAMEA* ofn, HINSTANCE hInstance, HWND hwndMain, char* pszFile,
-                       char* pszFilter, DWORD dwFlags)
+void PrepareFileDialog(OPENFILENAMEW* ofn, HINSTANCE hInstance, HWND hwndMain, wchar_t* pszFile,
+                       wchar_t* pszFilter, DWORD dwFlags)
 {
-    // A titled document opens the dialog in its own directory, its long name
-    // preselected; an untitled one offers the untitled name.
-    ComposeShownName(pszFile, MAX_PATH);
+    // A titled document opens the dialog in its own folder with its own name
+    // preselected, extension and all: a name shown without its extension
+    // would come back with the default one, which is another file.
+    pszFile[0] = L'\0';
+    if (!g_bUntitled && g_wszDocumentPath[0])
+        lstrcpynW(pszFile, g_wszDocumentPath, DOCUMENT_PATH_SIZE);
+    else
+        LoadStringW(hInstance, IDS_UNTITLED, pszFile, DOCUMENT_PATH_SIZE);
     BuildFilterList(hInstance, pszFilter);
     ZeroMemory(ofn, sizeof *ofn);
     ofn->lStructSize = FILE_DIALOG_RECORD_SIZE;
@@ -133,30 +123,40 @@ void PrepareFileDialog(OPENFILENAMEA* ofn, HINSTANCE hInstance, HWND hwndMain, c
     ofn->hInstance = hInstance;
     ofn->lpstrFilter = pszFilter;
     ofn->lpstrFile = pszFile;
-    ofn->nMaxFile = MAX_PATH;
+    ofn->nMaxFile = DOCUMENT_PATH_SIZE;
     ofn->Flags = dwFlags;
-    ofn->lpstrDefExt = DEFAULT_EXTENSION;
+    ofn->lpstrDefExt = L"" DEFAULT_EXTENSION;
     ofn->lpfnHook = FileDialogHookProc;
 }
+
+// The dialog's name and list: one pair for the whole run, since a path may
+// be longer than a stack frame should hold.
+static wchar_t s_szDialogFile[DOCUMENT_PATH_SIZE];
+static wchar_t s_szDialogFilter[FILTER_SIZE];
+static wchar_t s_szChosen[DOCUMENT_PATH_SIZE];
 
 BOOL FileOpen(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
 {
     if (!QuerySaveChanges(hInstance, hwndMain, hwndEdit))
         return FALSE;
-    char szFile[MAX_PATH];
-    char szFilter[FILTER_SIZE];
-    OPENFILENAMEA ofn;
-    PrepareFileDialog(&ofn, hInstance, hwndMain, szFile, szFilter, OPEN_DIALOG_FLAGS);
-    char szChosen[MAX_PATH];
-    wchar_t szLong[MAX_PATH];
-    if (!RunFileDialog(GetOpenFileNameFunction, &ofn, FALSE) ||
-        !TakeChosenName(hwndMain, szFile, szChosen, szLong))
+    OPENFILENAMEW ofn;
+    PrepareFileDialog(&ofn, hInstance, hwndMain, s_szDialogFile, s_szDialogFilter,
+                      OPEN_DIALOG_FLAGS);
+    if (!RunFileDialog(GetOpenFileNameFunction, &ofn))
         return FALSE;
-
-    DocumentName previous;
-    AdoptDocumentName(&previous, szChosen, szLong);
+    // A name that is not there (the user agreed to the dialog's offer to
+    // create it) opens nothing, as the dialog itself makes no file.
+    const UINT uReason = FindDocumentFile(s_szDialogFile, s_szChosen);
+    if (uReason) {
+        if (uReason != IDS_NOT_FOUND)
+            ShowOpenRefusal(hwndMain, s_szDialogFile, uReason);
+        return FALSE;
+    }
+    static DocumentName s_previous;
+    RememberDocumentName(&s_previous);
+    SetDocumentFile(s_szChosen);
     if (!LoadDocument(hwndEdit)) {
-        RestoreDocumentName(&previous, hInstance, hwndMain);
+        RestoreDocumentName(&s_previous, hInstance, hwndMain);
         return FALSE;
     }
     UpdateTitle(hInstance, hwndMain, g_bRecording);
@@ -167,55 +167,51 @@ BOOL FileSave(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
 {
     if (g_bUntitled)
         return FileSaveAs(hInstance, hwndMain, hwndEdit);
-    // Under Wine a short name can come to open a twin when a save reorders
-    // the folder; on Windows one is handed out again after a delete.
-    if (!StoredNameOpensDocument()) {
-        if (!RenewDocumentName()) {
-            ShowFileReplaced(hInstance, hwndMain);
-            return FALSE;
-        }
-        UpdateTitle(hInstance, hwndMain, g_bRecording);
-    }
     return SaveDocument(hwndEdit);
+}
+
+// The file a Save As writes: an existing one by its exact name (a shortcut's
+// target, as the shell would take it), a new one by its full path.
+static BOOL TakeSaveName(HWND hwndMain, const wchar_t* pszChosen, wchar_t* pszName)
+{
+    const UINT uReason = FindDocumentFile(pszChosen, pszName);
+    if (uReason == 0)
+        return TRUE;
+    const DWORD cch = GetFullPathNameW(pszChosen, DOCUMENT_PATH_SIZE, pszName, NULL);
+    if (uReason == IDS_NOT_FOUND && cch != 0 && cch < DOCUMENT_PATH_SIZE)
+        return TRUE;
+    ShowOpenRefusal(hwndMain, pszChosen, uReason);
+    return FALSE;
 }
 
 BOOL FileSaveAs(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
 {
-    char szFile[MAX_PATH];
-    char szFilter[FILTER_SIZE];
-    OPENFILENAMEA ofn;
-    PrepareFileDialog(&ofn, hInstance, hwndMain, szFile, szFilter, SAVE_DIALOG_FLAGS);
-    char szChosen[MAX_PATH];
-    wchar_t szLong[MAX_PATH];
-    if (!RunFileDialog(GetSaveFileNameFunction, &ofn, TRUE) ||
-        !TakeChosenName(hwndMain, szFile, szChosen, szLong))
+    OPENFILENAMEW ofn;
+    PrepareFileDialog(&ofn, hInstance, hwndMain, s_szDialogFile, s_szDialogFilter,
+                      SAVE_DIALOG_FLAGS);
+    if (!RunFileDialog(GetSaveFileNameFunction, &ofn) ||
+        !TakeSaveName(hwndMain, s_szDialogFile, s_szChosen))
         return FALSE;
-
-    DocumentName previous;
-    AdoptDocumentName(&previous, szChosen, szLong);
-    if (!FileSave(hInstance, hwndMain, hwndEdit)) {
-        RestoreDocumentName(&previous, hInstance, hwndMain);
+    // Nested in a prompt of an Open, a name of its own.
+    static DocumentName s_previous;
+    RememberDocumentName(&s_previous);
+    SetDocumentFile(s_szChosen);
+    if (!SaveDocument(hwndEdit)) {
+        RestoreDocumentName(&s_previous, hInstance, hwndMain);
         return FALSE;
     }
     UpdateTitle(hInstance, hwndMain, g_bRecording);
     return TRUE;
 }
 
-UINT_PTR CALLBACK FileDialogHookProc(HWND hdlg, UINT uMsg, WPARAM, LPARAM lParam)
+UINT_PTR CALLBACK FileDialogHookProc(HWND, UINT uMsg, WPARAM, LPARAM lParam)
 {
     // The hook runs in a child of the dialog; the notification names the
     // dialog itself, which is the window to move and to read the name from.
     if (uMsg == WM_NOTIFY) {
-        const OFNOTIFYA* pNotify = reinterpret_cast<const OFNOTIFYA*>(lParam);
-        if (pNotify->hdr.code == static_cast<UINT>(CDN_INITDONE)) {
-            CenterWindowOnScreen(pNotify->hdr.hwndFrom);
-        } else if (pNotify->hdr.code == static_cast<UINT>(CDN_FILEOK) &&
-                   !NoteChosenName(pNotify->hdr.hwndFrom, pNotify->lpOFN->lpstrFile)) {
-            // Refused: the dialog reads the answer from the hook's own window
-            // and stays open for another choice.
-            SetWindowLongPtrA(hdlg, DWLP_MSGRESULT, 1);
-            return 1;
-        }
+        const NMHDR* pHeader = reinterpret_cast<const NMHDR*>(lParam);
+        if (pHeader->code == static_cast<UINT>(CDN_INITDONE))
+            CenterWindowOnScreen(pHeader->hwndFrom);
     }
     return 0;
 }

@@ -17,7 +17,7 @@ static_assert(OPEN_DIALOG_FLAGS == 0x82024 && SAVE_DIALOG_FLAGS == 0x80826, "dia
 // The record as the first Explorer-style dialogs knew it: it ends with
 // lpTemplateName (76 bytes on 32-bit Windows).
 constexpr DWORD FILE_DIALOG_RECORD_SIZE =
-    offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR);
+    offsetof(OPENFILENAMEW, lpTemplateName) + sizeof(LPCWSTR);
 #ifndef _WIN64
 static_assert(FILE_DIALOG_RECORD_SIZE == 76, "the 32-bit record is 76 bytes");
 #endif
@@ -40,9 +40,14 @@ UINT_PTR CALLBACK FileDialogHookProc(HWND hdlg, UINT uMsg, WPARAM wParam, LPARAM
 void CenterWindowOnScreen(HWND hwnd);
 
 // Fills the record both dialogs share: the initial name into pszFile
-// (MAX_PATH bytes), the filter list into pszFilter (FILTER_SIZE bytes).
-void PrepareFileDialog(OPENFILENAMEA* ofn, HINSTANCE hInstance, HWND hwndMain, char* pszFile,
-                       char* pszFilter, DWORD dwFlags);
+// (DOCUMENT_PATH_SIZE characters), the filter list into pszFilter
+// (FILTER_SIZE characters). The dialogs are the wide ones: their result is
+// the file's exact name, whatever characters it holds.
+void PrepareFileDialog(OPENFILENAMEW* ofn, HINSTANCE hInstance, HWND hwndMain, wchar_t* pszFile,
+                       wchar_t* pszFilter, DWORD dwFlags);
+
+// Tells the user why pszGiven cannot be opened (uReason from FindDocumentFile).
+void ShowOpenRefusal(HWND hwndOwner, const wchar_t* pszGiven, UINT uReason);
 
 // The prompt's message for pszName into pszOut (PROMPT_HALF bytes); a name
 // too long for it loses its beginning, marked by "...".

@@ -6,42 +6,18 @@
 
 #include "app/state.h"
 #include "app/syslib.h"
-#include "document/ansipath.h"
 #include "document/argsplit.h"
+#include "document/docfile.h"
 #include "document/document.h"
 #include "document/filecmd.h"
 
-// The same request as the load itself, so that what is accepted here can
-// also be loaded (a directory or a file held for writing cannot).
-static BOOL AdoptStoredName(const char* pszStored, const wchar_t* pszLong)
-{
-    // The same request as the load itself, so that what is accepted here can
-    // also be loaded (a directory or a file held for writing cannot).
-    HANDLE hFile = OpenDocumentToLoad(pszStored);
-    if (hFile == INVALID_HANDLE_VALUE)
-        return FALSE;
-    CloseHandle(hFile);
-    lstrcpynA(g_szFileName, pszStored, MAX_PATH);
-    lstrcpynW(g_wszDocumentPath, pszLong, MAX_PATH);
-    return TRUE;
-}
-
-// Kept as a full path: the file dialogs change the current directory, and a
-// relative name would then name another file the next time it is saved.
-BOOL AdoptExistingFile(const char* pszPath)
-{
-    char szStored[MAX_PATH];
-    wchar_t szLong[MAX_PATH];
-    return GetStoredNameA(pszPath, TRUE, FALSE, szStored, szLong) &&
-           AdoptStoredName(szStored, szLong);
-}
-
 static bool AdoptCandidate(const wchar_t* pszName, void*)
 {
-    char szStored[MAX_PATH];
-    wchar_t szLong[MAX_PATH];
-    return GetStoredName(pszName, TRUE, FALSE, szStored, szLong) &&
-           AdoptStoredName(szStored, szLong);
+    static wchar_t s_szExact[DOCUMENT_PATH_SIZE];
+    if (FindDocumentFile(pszName, s_szExact) != 0)
+        return false;
+    SetDocumentFile(s_szExact);
+    return true;
 }
 
 BOOL FindArgumentName(wchar_t* pszArgs, wchar_t** ppszRemainder)
@@ -62,24 +38,45 @@ static void HandOnToNewCopy(HWND hwndMain, const wchar_t* pszRemainder)
         pfnExecute(hwndMain, L"open", szExe, pszRemainder, NULL, SW_SHOWNORMAL);
 }
 
+// The document's file is set: its text goes into the pane. A file that
+// changed since it was accepted leaves the document the untitled one, so no
+// later save can write over the file.
+static void LoadAdoptedFile(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit,
+                            const DocumentName* untitled)
+{
+    if (LoadDocument(hwndEdit))
+        UpdateTitle(hInstance, hwndMain, g_bRecording);
+    else
+        RestoreDocumentName(untitled, hInstance, hwndMain);
+}
+
 void OpenFromArguments(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit, LPWSTR pszArgs)
 {
     if (!FileNew(hInstance, hwndMain, hwndEdit))
         return;
-    DocumentName untitled;
-    RememberDocumentName(&untitled);
+    static DocumentName s_untitled;
+    RememberDocumentName(&s_untitled);
     wchar_t* pszRemainder = NULL;
-    if (pszArgs && FindArgumentName(pszArgs, &pszRemainder)) {
-        g_bUntitled = FALSE;
-        // The file may have changed since it was accepted; the document then
-        // stays the untitled one, so no later save can write over the file.
-        if (LoadDocument(hwndEdit))
-            UpdateTitle(hInstance, hwndMain, g_bRecording);
-        else
-            RestoreDocumentName(&untitled, hInstance, hwndMain);
-    }
+    if (pszArgs && FindArgumentName(pszArgs, &pszRemainder))
+        LoadAdoptedFile(hInstance, hwndMain, hwndEdit, &s_untitled);
     if (pszRemainder)
         HandOnToNewCopy(hwndMain, pszRemainder);
+}
+
+static void OpenDroppedFile(const wchar_t* pszPath)
+{
+    if (!FileNew(g_hInstance, g_hwndMain, g_hwndEdit))
+        return;
+    static wchar_t s_szExact[DOCUMENT_PATH_SIZE];
+    const UINT uReason = FindDocumentFile(pszPath, s_szExact);
+    if (uReason) {
+        ShowOpenRefusal(g_hwndMain, pszPath, uReason);
+        return;
+    }
+    static DocumentName s_untitled;
+    RememberDocumentName(&s_untitled);
+    SetDocumentFile(s_szExact);
+    LoadAdoptedFile(g_hInstance, g_hwndMain, g_hwndEdit, &s_untitled);
 }
 
 void OnDropFiles(HWND, UINT, WPARAM wParam, LPARAM)
@@ -87,13 +84,12 @@ void OnDropFiles(HWND, UINT, WPARAM wParam, LPARAM)
     HDROP hDrop = reinterpret_cast<HDROP>(wParam);
     auto pfnQueryFile = GetDragQueryFileFunction();
     auto pfnFinish = GetDragFinishFunction();
-    wchar_t szPath[DROP_BUFFER_SIZE];
-    // A path too long for the buffer would arrive cut, and a cut path can name
-    // another file; such a drop opens nothing. The wide path is the exact one.
+    static wchar_t s_szPath[DOCUMENT_PATH_SIZE];
+    // Only a path that arrives whole is opened: a cut one can name another file.
     const UINT cchPath = pfnQueryFile ? pfnQueryFile(hDrop, 0, NULL, 0) : 0;
-    if (cchPath > 0 && cchPath < DROP_BUFFER_SIZE - 1 &&
-        pfnQueryFile(hDrop, 0, szPath, DROP_BUFFER_SIZE - 1) != 0)
-        OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, szPath);
+    if (cchPath > 0 && cchPath < DOCUMENT_PATH_SIZE &&
+        pfnQueryFile(hDrop, 0, s_szPath, DOCUMENT_PATH_SIZE) == cchPath)
+        OpenDroppedFile(s_szPath);
     // The drop's memory is ours to free either way; without the shell, the
     // way DragFinish frees it.
     if (pfnFinish)

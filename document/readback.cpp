@@ -1,11 +1,10 @@
 #include "document/readback.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "document/docfile.h"
+#include "document/document.h"
 #include "edit/textbuffer.h"
-#include "macro/macro.h"
 #include "res/resource.h"
 
 // A copy that could not be had counts as a difference: asking once too
@@ -22,28 +21,14 @@ BOOL PaneShowsBytes(HWND hwndEdit, const char* pBytes, DWORD cbBytes)
     return bSame;
 }
 
-// The message idText is a format with the document's name and the code
-// page's number; the result is the button pressed.
-static int ShowChangedBytesMessage(HWND hwndEdit, UINT idText, UINT uType)
+void TellChangedBytes(HWND hwndOwner)
 {
-    EndPlaybackBeforeOwnWindow();
-    char szFormat[256] = "";
-    char szMessage[256 + MAX_PATH + 16];
-    char szCaption[32] = "";
-    LoadStringA(g_hInstance, idText, szFormat, sizeof szFormat);
-    snprintf(szMessage, sizeof szMessage, szFormat, g_szFileName, GetACP());
-    LoadStringA(g_hInstance, IDS_APPNAME, szCaption, sizeof szCaption);
-    return MessageBoxA(GetAncestor(hwndEdit, GA_ROOT), szMessage, szCaption, uType);
+    ShowDocumentMessage(hwndOwner, IDS_LOAD_CHANGED, MB_OK | MB_ICONWARNING, g_szFileName, GetACP());
 }
 
-void TellChangedBytes(HWND hwndEdit)
-{
-    ShowChangedBytesMessage(hwndEdit, IDS_LOAD_CHANGED, MB_OK | MB_ICONWARNING);
-}
-
-BOOL MaySaveChangedBytes(HWND hwndEdit, const FileIdentity* target)
+BOOL MaySaveChangedBytes(HWND hwndOwner, const FileIdentity* target)
 {
     return !g_bPaneChangedBytes || !IsSameFile(target, &g_documentFile) ||
-           ShowChangedBytesMessage(hwndEdit, IDS_SAVE_CHANGED,
-                                   MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
+           ShowDocumentMessage(hwndOwner, IDS_SAVE_CHANGED, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2,
+                               g_szFileName, GetACP()) == IDYES;
 }

@@ -13,10 +13,10 @@
 // Read back after a load: TRUE when the pane holds exactly the file's bytes.
 BOOL PaneShowsBytes(HWND hwndEdit, const char* pBytes, DWORD cbBytes);
 // Tells the user that the pane does not show the loaded file's bytes.
-void TellChangedBytes(HWND hwndEdit);
+void TellChangedBytes(HWND hwndOwner);
 
 // TRUE when a save into target may go on: it is not the file whose bytes the
 // pane changed, or the user says yes.
-BOOL MaySaveChangedBytes(HWND hwndEdit, const FileIdentity* target);
+BOOL MaySaveChangedBytes(HWND hwndOwner, const FileIdentity* target);
 
 #endif

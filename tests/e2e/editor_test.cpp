@@ -179,7 +179,7 @@ TEST(Editor, LibrariesBesideTheExeAreNotLoadedInsteadOfTheSystems)
     // The caption's name of the file is the shell's.
     ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(editor.Pane()) == "Brief"; }));
     EXPECT_EQ(RemoteWindowText(editor.Main()),
-              "Tekstor - " + DirectoryPart(ShortPath(dir / "brief.txt")) + ShellDisplayName(dir / "brief.txt"));
+              "Tekstor - " + DirectoryPart(dir / "brief.txt") + ShellDisplayName(dir / "brief.txt"));
 
     // The Find dialog is one of the common dialogs.
     PostMessageA(editor.Main(), WM_COMMAND, IDM_FIND, 0);

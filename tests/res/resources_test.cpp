@@ -143,20 +143,16 @@ TEST_F(ResourceTest, StringsAreExactCodePage1252Texts)
         {IDS_FILTER_ALL, "Alle Dateien"},
         {IDS_SAVE_PROMPT, "%s\nwurde ge\xE4ndert.\n\nM\xF6" "chten Sie die \xC4nderungen speichern?"},
         {IDS_RECORDING, "[Recording] "},
-        {IDS_OPEN_REFUSED,
-         "Die Datei kann nicht ge\xF6" "ffnet werden.\n\nIhr Name enth\xE4lt Zeichen, die Tekstor "
-         "nicht verarbeiten kann. Benennen Sie die Datei um, und versuchen Sie es erneut."},
-        {IDS_SAVE_REFUSED,
-         "Unter diesem Namen kann nicht gespeichert werden.\n\nDer Name enth\xE4lt Zeichen, "
-         "die Tekstor nicht verarbeiten kann. W\xE4hlen Sie einen anderen Namen."},
-        {IDS_CHOICE_UNKNOWN,
-         "Tekstor kann nicht sicher feststellen, welche Datei gew\xE4hlt wurde.\n\n"
-         "W\xE4hlen Sie die Datei in ihrem eigenen Ordner (nicht in einer Bibliothek oder in "
-         "Suchergebnissen), oder geben Sie ihren vollst\xE4ndigen Pfad ein."},
-        {IDS_FILE_REPLACED,
-         "Das Dokument kann nicht gespeichert werden.\n\n"
-         "Unter seinem Namen findet sich jetzt eine andere Datei, die nicht \xFC" "berschrieben wird. "
-         "Speichern Sie das Dokument mit \x84Speichern unter\x93 unter einem anderen Namen."},
+        {IDS_OTHER_FILE,
+         "%s\nist nicht mehr die Datei, die Tekstor ge\xF6" "ffnet hat: Unter diesem Namen steht "
+         "jetzt eine andere Datei.\n\nSoll sie mit dem Text \xFC" "berschrieben werden?"},
+        {IDS_NOT_FOUND, "%s\nwurde nicht gefunden."},
+        {IDS_NO_ACCESS, "%s\nkann nicht ge\xF6" "ffnet werden: Der Zugriff wurde verweigert."},
+        {IDS_IN_USE, "%s\nkann nicht ge\xF6" "ffnet werden: Ein anderes Programm verwendet die Datei."},
+        {IDS_FOLDER, "%s\nist ein Ordner, keine Datei."},
+        {IDS_DEVICE, "%s\nbezeichnet ein Ger\xE4t, keine Datei."},
+        {IDS_SHORTCUT, "%s\nist eine Verkn\xFCpfung, deren Ziel nicht ge\xF6" "ffnet werden kann."},
+        {IDS_OPEN_FAILED, "%s\nkann nicht ge\xF6" "ffnet werden."},
         {IDS_JOURNAL_NO_ROOM,
          "Das Dokument wurde nicht gespeichert; die Datei ist unver\xE4ndert.\n\nBevor Tekstor "
          "eine vorhandene Datei \xFC" "berschreibt, legt es eine Sicherung der neuen Daten an, die "

@@ -1,4 +1,7 @@
 #include "support/dialogs.h"
+#include "support/files.h"
+
+#include <iterator>
 
 #include <commdlg.h>
 
@@ -58,9 +61,10 @@ SeenDialog Describe(HWND hwnd)
     if (GetDlgItem(hwnd, kTypeList) && GetDlgItem(hwnd, kNameField)) {
         seen.kind = DialogKind::FileDialog;
         seen.text = ItemText(hwnd, kNameField);
-        buf[0] = '\0';
-        SendMessageA(hwnd, CDM_GETFOLDERPATH, sizeof buf, reinterpret_cast<LPARAM>(buf));
-        seen.folder = buf;
+        // The dialogs are the wide ones, which answer in the wide form.
+        wchar_t wide[MAX_PATH * 2] = L"";
+        SendMessageW(hwnd, CDM_GETFOLDERPATH, std::size(wide), reinterpret_cast<LPARAM>(wide));
+        seen.folder = Narrow(wide);
         HWND hwndTypes = GetDlgItem(hwnd, kTypeList);
         const LRESULT n = SendMessageA(hwndTypes, CB_GETCOUNT, 0, 0);
         for (LRESULT i = 0; i < n; ++i) {

@@ -58,6 +58,15 @@ std::wstring Wide(const std::string& text)
     return wide;
 }
 
+std::string Narrow(const std::wstring& text)
+{
+    std::string narrow(text.size() * 2 + 1, '\0');
+    const int n = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0],
+                                      static_cast<int>(narrow.size()), NULL, NULL);
+    narrow.resize(n > 0 ? static_cast<size_t>(n - 1) : 0);
+    return narrow;
+}
+
 bool WriteBytes(const std::string& path, const std::string& bytes)
 {
     return WriteBytes(Wide(path), bytes);

@@ -25,6 +25,7 @@ private:
 
 // The text in the wide form, through the ANSI code page.
 std::wstring Wide(const std::string& text);
+std::string Narrow(const std::wstring& text);
 
 bool WriteBytes(const std::string& path, const std::string& bytes);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);

@@ -1,11 +1,12 @@
 // Names from outside that are longer than the fixed buffers they pass
-// through: the caption (290), the file dialogs' initial name (260) and the
-// save prompt's half (256). Each is composed whole or falls back to a
-// shorter true form, and nothing is written past its end.
+// through: the caption (290), the file dialogs' initial name and the save
+// prompt's half (256). Each is composed whole or keeps its end behind "...",
+// and nothing is written past its end.
 #include "unit/document_fixture.h"
 
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 
 #include "document/document.h"
 #include "document/filecmd.h"
@@ -18,60 +19,43 @@ namespace {
 class BoundsTest : public DocumentFixture {
 protected:
     // A file whose own name is long enough that the folder and the name
-    // together pass every buffer above; the document holds it by its short name.
+    // together pass every buffer above, held by its whole long path.
     void UseLongNamedFile()
     {
-        // The whole path is longer than the ANSI calls take, so the file is
-        // made and its short name asked for through the wide ones.
-        m_long = m_dir / (std::string(240, 'L') + ".txt");
-        const std::wstring wide = L"\\\\?\\" + std::wstring(m_long.begin(), m_long.end());
-        HANDLE h = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, 0, NULL);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE);
-        CloseHandle(h);
-        wchar_t wideShort[MAX_PATH] = L"";
-        const DWORD cch = GetShortPathNameW(wide.c_str(), wideShort, MAX_PATH);
-        ASSERT_TRUE(cch > 0 && cch < MAX_PATH);
-        const wchar_t* pShort = wideShort;
-        if (wcsncmp(pShort, L"\\\\?\\", 4) == 0)
-            pShort += 4;
-        m_short.assign(pShort, pShort + wcslen(pShort));
-        ASSERT_LT(m_short.size(), static_cast<size_t>(MAX_PATH));
-        UseFile(m_short);
-        m_shown = DirectoryPart(m_short) + ShellDisplayName(m_short);
+        m_leaf = std::string(250, 'L') + ".txt";
+        m_long = m_dir / m_leaf;
+        ASSERT_TRUE(WriteBytes(L"\\\\?\\" + Wide(m_long), "lang"));
+        UseFile(m_long);
     }
-    std::string m_long, m_short, m_shown;
+    std::string m_leaf, m_long;
 };
 
 }  // namespace
 
-TEST_F(BoundsTest, ALongDisplayNameNeverOverrunsTheCaption)
+TEST_F(BoundsTest, ALongNameNeverOverrunsTheCaptionAndKeepsItsEnd)
 {
     ASSERT_NO_FATAL_FAILURE(UseLongNamedFile());
+    ASSERT_GE(m_long.size(), static_cast<size_t>(CAPTION_SIZE));
     for (BOOL bRecording : {FALSE, TRUE}) {
         UpdateTitle(g_hInstance, g_hwndMain, bRecording);
         const std::string prefix = bRecording ? "Tekstor [Recording] - " : "Tekstor - ";
         const std::string caption = WindowText(g_hwndMain);
         EXPECT_LT(caption.size(), static_cast<size_t>(CAPTION_SIZE));
-        // The long form whole when it fits, else the stored name: never a cut name.
-        const std::string expected =
-            prefix.size() + m_shown.size() < CAPTION_SIZE ? prefix + m_shown : prefix + m_short;
-        EXPECT_EQ(caption, expected);
+        EXPECT_EQ(caption.rfind(prefix + "...\\", 0), 0u) << caption;
+        EXPECT_EQ(caption.substr(caption.size() - m_leaf.size()), m_leaf);
     }
 }
 
-TEST_F(BoundsTest, ALongDisplayNameNeverOverrunsTheDialogsInitialName)
+TEST_F(BoundsTest, ALongNameGoesWholeIntoTheDialogsInitialName)
 {
     ASSERT_NO_FATAL_FAILURE(UseLongNamedFile());
-    ASSERT_GE(m_shown.size(), static_cast<size_t>(MAX_PATH)) << m_shown;
-    char file[MAX_PATH + 32];
-    char filter[FILTER_SIZE + 32];
-    memset(file, '#', sizeof file);
-    memset(filter, '#', sizeof filter);
-    OPENFILENAMEA ofn;
+    static wchar_t file[DOCUMENT_PATH_SIZE];
+    wchar_t filter[FILTER_SIZE + 32];
+    wmemset(filter, L'#', std::size(filter));
+    OPENFILENAMEW ofn;
     PrepareFileDialog(&ofn, g_hInstance, g_hwndMain, file, filter, SAVE_DIALOG_FLAGS);
-    EXPECT_EQ(std::string(file), m_short);
-    EXPECT_EQ(file[MAX_PATH], '#');
-    EXPECT_EQ(filter[FILTER_SIZE], '#');
+    EXPECT_EQ(std::wstring(file), Wide(m_long));
+    EXPECT_EQ(filter[FILTER_SIZE], L'#');
 }
 
 TEST_F(BoundsTest, TheSavePromptForALongNameFitsItsBox)

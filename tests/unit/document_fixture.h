@@ -3,6 +3,7 @@
 #ifndef TEKSTOR_TESTS_DOCUMENT_FIXTURE_H
 #define TEKSTOR_TESTS_DOCUMENT_FIXTURE_H
 
+#include "document/document.h"
 #include "support/files.h"
 #include "support/harness.h"
 
@@ -17,13 +18,13 @@ protected:
         SendMessageA(g_hwndEdit, EM_SETSEL, 0, -1);
         SendMessageA(g_hwndEdit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
     }
-    // Makes path the document's name, as an earlier Open or Save As would
-    // (with no other name of the user's to compare it with).
+    // Makes path the document's file, as a Save As would (no file loaded or
+    // saved under it yet).
     void UseFile(const std::string& path)
     {
-        lstrcpynA(g_szFileName, path.c_str(), MAX_PATH);
-        g_wszDocumentPath[0] = L'\0';
-        g_bUntitled = FALSE;
+        wchar_t szFull[DOCUMENT_PATH_SIZE];
+        GetFullPathNameW(Wide(path).c_str(), DOCUMENT_PATH_SIZE, szFull, NULL);
+        SetDocumentFile(szFull);
     }
     TempDir m_dir;
 };

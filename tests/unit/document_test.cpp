@@ -213,28 +213,23 @@ TEST_F(DocumentTest, TheCaptionShowsTheUntitledNameAndTheRecordingMark)
     EXPECT_EQ(WindowText(g_hwndMain), "Tekstor [Recording] - Unbenannt");
     UpdateTitle(g_hInstance, g_hwndMain, FALSE);
     EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - Unbenannt");
-
-    // A bare relative name is shown as stored.
-    UseFile("notiz.txt");
-    UpdateTitle(g_hInstance, g_hwndMain, FALSE);
-    EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - notiz.txt");
 }
 
-TEST_F(DocumentTest, TheCaptionShowsAShortDirectoryAndTheFilesLongName)
+TEST_F(DocumentTest, TheCaptionShowsTheFolderAndTheFilesShellName)
 {
-    ASSERT_TRUE(WriteBytes(m_dir / "Notizen Januar.txt", "x"));
-    const std::string shortPath = ShortPath(m_dir / "Notizen Januar.txt");
-    ASSERT_NE(shortPath, "");
-    ASSERT_EQ(shortPath.find("Notizen Januar"), std::string::npos) << shortPath;
-    ASSERT_EQ(ShellDisplayName(shortPath).rfind("Notizen Januar", 0), 0u) << ShellDisplayName(shortPath);
-
-    UseFile(shortPath);
+    const std::string path = m_dir / "Notizen Januar.txt";
+    ASSERT_TRUE(WriteBytes(path, "x"));
+    UseFile(path);
     UpdateTitle(g_hInstance, g_hwndMain, FALSE);
-    EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - " + DirectoryPart(shortPath) + ShellDisplayName(shortPath));
+    EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - " + DirectoryPart(path) + ShellDisplayName(path));
     UpdateTitle(g_hInstance, g_hwndMain, TRUE);
     EXPECT_EQ(WindowText(g_hwndMain),
-              "Tekstor [Recording] - " + DirectoryPart(shortPath) + ShellDisplayName(shortPath));
-    EXPECT_EQ(std::string(g_szFileName), shortPath);
+              "Tekstor [Recording] - " + DirectoryPart(path) + ShellDisplayName(path));
+    EXPECT_EQ(std::string(g_szFileName), path);
+
+    // A character the code page lacks shows as '?', never as a look-alike.
+    SetDocumentFile((Wide(m_dir.Path()) + L"\\\x03A9mega.txt").c_str());
+    EXPECT_EQ(std::string(g_szFileName), m_dir / "?mega.txt");
 }
 
 TEST_F(DocumentTest, WithoutAShellNameTheCaptionShowsTheStoredName)
@@ -246,28 +241,24 @@ TEST_F(DocumentTest, WithoutAShellNameTheCaptionShowsTheStoredName)
 
 TEST_F(DocumentTest, TheComposedNameNeverOverrunsItsBuffer)
 {
-    ASSERT_TRUE(WriteBytes(m_dir / "Notizen Januar.txt", "x"));
-    const std::string shortPath = ShortPath(m_dir / "Notizen Januar.txt");
-    const std::string longForm = DirectoryPart(shortPath) + ShellDisplayName(shortPath);
-    ASSERT_GT(longForm.size(), shortPath.size());
-    UseFile(shortPath);
+    const std::string path = m_dir / "Notizen Januar.txt";
+    ASSERT_TRUE(WriteBytes(path, "x"));
+    UseFile(path);
 
     char buf[MAX_PATH + 16];
     EXPECT_TRUE(ComposeShownName(buf, MAX_PATH));
-    EXPECT_EQ(std::string(buf), longForm);
+    EXPECT_EQ(std::string(buf), DirectoryPart(path) + ShellDisplayName(path));
 
-    // Room for the stored name but not for the long one: the stored one, whole.
-    memset(buf, '#', sizeof buf);
-    const int cch = static_cast<int>(shortPath.size()) + 2;
-    EXPECT_FALSE(ComposeShownName(buf, cch));
-    EXPECT_EQ(std::string(buf), shortPath);
-    EXPECT_EQ(buf[cch], '#');
-
-    // Not even room for that: cut, and nothing written beyond the buffer.
+    // Not room for it: cut, and nothing written beyond the buffer.
     memset(buf, '#', sizeof buf);
     EXPECT_FALSE(ComposeShownName(buf, 10));
-    EXPECT_EQ(std::string(buf), shortPath.substr(0, 9));
+    EXPECT_EQ(std::string(buf), path.substr(0, 9));
     EXPECT_EQ(buf[10], '#');
+
+    // A path longer than the shown name may be keeps its end.
+    const std::wstring deep = L"C:\\" + std::wstring(300, L'd') + L"\\ende.txt";
+    SetDocumentFile(deep.c_str());
+    EXPECT_STREQ(g_szFileName, "...\\ende.txt");
 }
 
 TEST_F(DocumentTest, TheSavePromptShortensALongNameToFitItsHalf)
@@ -298,23 +289,23 @@ TEST_F(DocumentTest, TheSavePromptShortensALongNameToFitItsHalf)
 
 TEST_F(DocumentTest, BothFileDialogsGetTheSameRecordAndFilterList)
 {
-    OPENFILENAMEA ofn;
-    char file[MAX_PATH];
-    char filter[FILTER_SIZE];
+    OPENFILENAMEW ofn;
+    static wchar_t file[DOCUMENT_PATH_SIZE];
+    wchar_t filter[FILTER_SIZE];
     PrepareFileDialog(&ofn, g_hInstance, g_hwndMain, file, filter, OPEN_DIALOG_FLAGS);
 #ifdef _WIN64
-    EXPECT_EQ(ofn.lStructSize, offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(void*));
+    EXPECT_EQ(ofn.lStructSize, offsetof(OPENFILENAMEW, lpTemplateName) + sizeof(void*));
 #else
     EXPECT_EQ(ofn.lStructSize, 76u);
 #endif
     EXPECT_EQ(ofn.hwndOwner, g_hwndMain);
-    EXPECT_EQ(std::string(filter, 38), std::string("Textdokumente\0*.txt\0Alle Dateien\0*.*\0\0", 38));
+    EXPECT_EQ(std::wstring(filter, 38), std::wstring(L"Textdokumente\0*.txt\0Alle Dateien\0*.*\0\0", 38));
     EXPECT_EQ(ofn.lpstrFilter, filter);
     EXPECT_EQ(ofn.lpstrFile, file);
-    EXPECT_EQ(ofn.nMaxFile, 260u);
-    EXPECT_STREQ(file, "Unbenannt");
+    EXPECT_EQ(ofn.nMaxFile, static_cast<DWORD>(DOCUMENT_PATH_SIZE));
+    EXPECT_STREQ(file, L"Unbenannt");
     EXPECT_EQ(ofn.Flags, 0x82024u);
-    EXPECT_STREQ(ofn.lpstrDefExt, "txt");
+    EXPECT_STREQ(ofn.lpstrDefExt, L"txt");
     EXPECT_EQ(ofn.lpfnHook, FileDialogHookProc);
 
     PrepareFileDialog(&ofn, g_hInstance, g_hwndMain, file, filter, SAVE_DIALOG_FLAGS);

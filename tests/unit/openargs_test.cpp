@@ -12,6 +12,7 @@
 
 #include "app/shell.h"
 #include "document/filecmd.h"
+#include "document/docfile.h"
 #include "document/openargs.h"
 #include "res/resource.h"
 #include "support/dialogs.h"
@@ -74,7 +75,7 @@ protected:
         SetCurrentDirectoryA(m_szOldDir);
         DocumentFixture::TearDown();
     }
-    std::string Short(const std::string& name) const { return ShortPath(m_dir / name); }
+    std::wstring Full(const std::string& name) const { return Wide(m_dir / name); }
     std::wstring WideIn(const std::wstring& name) const
     {
         return Wide(m_dir.Path()) + L"\\" + name;
@@ -89,20 +90,20 @@ protected:
     }
     struct Found {
         bool bAccepted;
-        std::string name;        // g_szFileName when accepted
+        std::wstring name;       // g_wszDocumentPath when accepted
         std::wstring remainder;  // "<none>" when nothing is handed on
     };
     Found Search(const std::string& args) { return Search(Wide(args)); }
     Found Search(std::wstring args)
     {
-        lstrcpyA(g_szFileName, "vorher");
+        lstrcpyW(g_wszDocumentPath, L"vorher");
         args.push_back(L'\0');
         wchar_t* pszRemainder = nullptr;
         Found found;
         found.bAccepted = FindArgumentName(&args[0], &pszRemainder) != FALSE;
-        found.name = found.bAccepted ? g_szFileName : "";
+        found.name = found.bAccepted ? g_wszDocumentPath : L"";
         if (!found.bAccepted) {
-            EXPECT_STREQ(g_szFileName, "vorher");
+            EXPECT_STREQ(g_wszDocumentPath, L"vorher");
         }
         found.remainder = pszRemainder ? pszRemainder : L"<none>";
         return found;
@@ -138,20 +139,39 @@ protected:
 
 }  // namespace
 
-TEST_F(OpenArgsTest, AdoptOnlyAcceptsReadableFilesAndStoresTheShortForm)
+// Any spelling the system takes names the file by its exact long path; what
+// cannot be the document says why.
+TEST_F(OpenArgsTest, AFileIsFoundByItsExactNameOrRefusedWithItsReason)
 {
-    lstrcpyA(g_szFileName, "vorher");
-    EXPECT_FALSE(AdoptExistingFile("fehlt.txt"));
-    EXPECT_FALSE(AdoptExistingFile("ordner"));
-    EXPECT_FALSE(AdoptExistingFile(""));
-    {
-        FileLock lock(m_dir / "eins.txt");
-        EXPECT_FALSE(AdoptExistingFile("eins.txt"));
+    ASSERT_TRUE(WriteBytes(m_dir / "verkn.lnk", "nur Text"));
+    ASSERT_TRUE(MakeShortcut(Wide(m_dir / "echt.lnk"), Full("zwei.txt")));
+    FileLock lock(m_dir / "eins.txt");
+    const struct {
+        std::wstring given;
+        UINT uReason;
+        std::wstring exact;
+    } cases[] = {
+        {L"fehlt.txt", IDS_NOT_FOUND, L""},
+        {L"ordner", IDS_FOLDER, L""},
+        {L"", IDS_NOT_FOUND, L""},
+        {L"eins.txt", IDS_IN_USE, L""},
+        {L"NUL", IDS_DEVICE, L""},
+        {Full("mit leer.txt"), 0, Full("mit leer.txt")},
+        {Wide(ShortPath(m_dir / "mit leer.txt")), 0, Full("mit leer.txt")},
+        {L"zwei.txt ", 0, Full("zwei.txt")},
+        {L"zwei.txt.", 0, Full("zwei.txt")},
+        {L"C:zwei.txt", 0, Full("zwei.txt")},
+        {L"verkn.lnk", 0, Full("verkn.lnk")},  // a text, whatever its name
+        {L"echt.lnk", 0, Full("zwei.txt")},    // a shortcut is its target
+    };
+    for (const auto& c : cases) {
+        static wchar_t szExact[DOCUMENT_PATH_SIZE];
+        szExact[0] = L'\0';
+        EXPECT_EQ(FindDocumentFile(c.given.c_str(), szExact), c.uReason) << Narrow(c.given);
+        if (c.uReason == 0) {
+            EXPECT_EQ(std::wstring(szExact), c.exact) << Narrow(c.given);
+        }
     }
-    EXPECT_STREQ(g_szFileName, "vorher");
-    EXPECT_TRUE(AdoptExistingFile((m_dir / "mit leer.txt").c_str()));
-    EXPECT_EQ(std::string(g_szFileName), ShortPath(m_dir / "mit leer.txt"));
-    EXPECT_EQ(std::string(g_szFileName).find("mit leer"), std::string::npos);
 }
 
 TEST_F(OpenArgsTest, UnquotedNamesAreFoundByTheirShortestReadablePrefix)
@@ -163,22 +183,22 @@ TEST_F(OpenArgsTest, UnquotedNamesAreFoundByTheirShortestReadablePrefix)
     // A path with spaces whose first word names nothing: the whole path.
     f = Search(m_dir / "mit leer.txt");
     EXPECT_TRUE(f.bAccepted);
-    EXPECT_EQ(f.name, ShortPath(m_dir / "mit leer.txt"));
+    EXPECT_EQ(f.name, Full("mit leer.txt"));
     EXPECT_EQ(f.remainder, L"<none>");
 
     f = Search("eins.txt zwei.txt");
     EXPECT_TRUE(f.bAccepted);
-    EXPECT_EQ(f.name, Short("eins.txt"));
+    EXPECT_EQ(f.name, Full("eins.txt"));
     EXPECT_EQ(f.remainder, L"zwei.txt");
 
     // The shortest readable prefix wins, even over a longer file name.
     f = Search("brief x.txt");
     EXPECT_TRUE(f.bAccepted);
-    EXPECT_EQ(f.name, Short("brief"));
+    EXPECT_EQ(f.name, Full("brief"));
     EXPECT_EQ(f.remainder, L"x.txt");
 
     f = Search("eins.txt zwei.txt \"drei vier\"");
-    EXPECT_EQ(f.name, Short("eins.txt"));
+    EXPECT_EQ(f.name, Full("eins.txt"));
     EXPECT_EQ(f.remainder, L"zwei.txt \"drei vier\"");
 
     // Only spaces separate names: a tab belongs to the name.
@@ -199,12 +219,12 @@ TEST_F(OpenArgsTest, UnquotedNamesAreFoundByTheirShortestReadablePrefix)
 TEST_F(OpenArgsTest, AQuotedNameIsTestedOnceAndOnlyAQuoteStartsTheRemainder)
 {
     Found f = Search("\"eins.txt\" \"zwei.txt\"");
-    EXPECT_EQ(f.name, Short("eins.txt"));
+    EXPECT_EQ(f.name, Full("eins.txt"));
     EXPECT_EQ(f.remainder, L"\"zwei.txt\"");
 
     f = Search("\"mit leer.txt\" zwei.txt eins.txt");
     EXPECT_TRUE(f.bAccepted);
-    EXPECT_EQ(f.name, Short("mit leer.txt"));
+    EXPECT_EQ(f.name, Full("mit leer.txt"));
     EXPECT_EQ(f.remainder, L"<none>");
 
     f = Search("\"fehlt.txt\" \"zwei.txt\"");
@@ -213,21 +233,21 @@ TEST_F(OpenArgsTest, AQuotedNameIsTestedOnceAndOnlyAQuoteStartsTheRemainder)
 
     f = Search("\"mit leer.txt");
     EXPECT_TRUE(f.bAccepted);
-    EXPECT_EQ(f.name, Short("mit leer.txt"));
+    EXPECT_EQ(f.name, Full("mit leer.txt"));
     EXPECT_EQ(f.remainder, L"<none>");
 
     f = Search("\"eins.txt\"x\"zwei.txt\"");
-    EXPECT_EQ(f.name, Short("eins.txt"));
+    EXPECT_EQ(f.name, Full("eins.txt"));
     EXPECT_EQ(f.remainder, L"\"zwei.txt\"");
 
     f = Search("\"brief x.txt\"");
-    EXPECT_EQ(f.name, Short("brief x.txt"));
+    EXPECT_EQ(f.name, Full("brief x.txt"));
 }
 
 TEST_F(OpenArgsTest, ABlankRemainderIsNotHandedOn)
 {
     Found f = Search("eins.txt ");
-    EXPECT_EQ(f.name, Short("eins.txt"));
+    EXPECT_EQ(f.name, Full("eins.txt"));
     EXPECT_EQ(f.remainder, L"<none>");
     f = Search("eins.txt  \t ");
     EXPECT_EQ(f.remainder, L"<none>");
@@ -235,38 +255,30 @@ TEST_F(OpenArgsTest, ABlankRemainderIsNotHandedOn)
     EXPECT_EQ(f.remainder, L"\"");
 }
 
-TEST_F(OpenArgsTest, ANameOutsideTheCodePageIsTakenByItsShortFormAndHandedOnWhole)
+TEST_F(OpenArgsTest, ANameOutsideTheCodePageIsTakenExactlyAndHandedOnWhole)
 {
     WriteOmegaPair();
-    const std::string omegaShort = ShortPath(WideIn(kOmega));
     Found f = Search(L"\"" + kOmega + L"\" \"Omega.txt\"");
-    EXPECT_EQ(f.name, omegaShort);
+    EXPECT_EQ(f.name, WideIn(kOmega));
     EXPECT_EQ(f.remainder, L"\"Omega.txt\"");
     f = Search(kOmega + L" Omega.txt");
-    EXPECT_EQ(f.name, omegaShort);
+    EXPECT_EQ(f.name, WideIn(kOmega));
     EXPECT_EQ(f.remainder, L"Omega.txt");
     f = Search(L"Omega.txt " + kOmega);
-    EXPECT_EQ(f.name, Short("Omega.txt"));
+    EXPECT_EQ(f.name, Full("Omega.txt"));
     EXPECT_EQ(f.remainder, kOmega);
-
-    // Without a short form the name is refused, never taken as a look-alike.
-    ShortNamesOff off;
-    ASSERT_TRUE(off.Active());
-    EXPECT_FALSE(Search(L"\"" + kOmega + L"\"").bAccepted);
-    EXPECT_FALSE(Search(kOmega + L" Omega.txt").bAccepted);
 }
 
 TEST_F(OpenArgsTest, AnAcceptedNameIsLoadedAndShownInTheCaption)
 {
     std::wstring args = Wide(m_dir / "mit leer.txt");
     OpenFromArguments(g_hInstance, g_hwndMain, g_hwndEdit, &args[0]);
-    const std::string shortPath = ShortPath(m_dir / "mit leer.txt");
-    EXPECT_EQ(std::string(g_szFileName), shortPath);
+    const std::string path = m_dir / "mit leer.txt";
+    EXPECT_EQ(std::string(g_szFileName), path);
     EXPECT_FALSE(g_bUntitled);
     EXPECT_EQ(PaneText(), "Inhalt von mit leer.txt");
     EXPECT_FALSE(Modified());
-    EXPECT_EQ(WindowText(g_hwndMain),
-              "Tekstor - " + DirectoryPart(shortPath) + ShellDisplayName(shortPath));
+    EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - " + DirectoryPart(path) + ShellDisplayName(path));
 }
 
 TEST_F(OpenArgsTest, NoAcceptedNameLeavesAnUntitledDocumentThatSaveAsksANameFor)
@@ -309,11 +321,13 @@ TEST_F(OpenArgsTest, ARelativeNameStillNamesItsFileAfterADialogMovedTheCurrentDi
     {
         // The user goes to another folder in the Open dialog, which moves the
         // current directory there; the file chosen there cannot be loaded, so
-        // the document stays what it was.
+        // the document stays what it was, and the user is told why.
         FileLock lock(m_dir / "anderswo\\eins.txt");
-        DialogScript script({Answer(IDNO), Choose("anderswo"), Choose("eins.txt")});
+        DialogScript script({Answer(IDNO), Choose("anderswo"), Choose("eins.txt"), Answer(IDOK)});
         EXPECT_FALSE(FileOpen(g_hInstance, g_hwndMain, g_hwndEdit));
-        EXPECT_EQ(script.Done(), 3u);
+        EXPECT_EQ(script.Done(), 4u);
+        EXPECT_NE(script.Seen()[3].text.find("Ein anderes Programm verwendet die Datei."),
+                  std::string::npos);
         EXPECT_EQ(script.Unexpected(), 0);
     }
     char szCwd[MAX_PATH];
@@ -334,7 +348,7 @@ TEST(OpenArgsStart, TheArgumentStringOpensItsFileAtStart)
     EXPECT_EQ(WindowText(g_hwndMain), "Tekstor");
     PumpMessages(hAccel);
     EXPECT_EQ(WindowText(g_hwndEdit), "Start");
-    EXPECT_EQ(std::string(g_szFileName), ShortPath(dir / "start.txt"));
+    EXPECT_EQ(std::string(g_szFileName), dir / "start.txt");
     EXPECT_FALSE(g_bUntitled);
     DestroyWindow(g_hwndMain);
     PumpMessages(hAccel);
@@ -346,7 +360,7 @@ TEST_F(OpenArgsTest, OnlyTheFirstDroppedFileIsOpened)
     HGLOBAL hDrop;
     Drop({m_dir / "zwei.txt", m_dir / "eins.txt"}, &hDrop);
     EXPECT_EQ(PaneText(), "Inhalt von zwei.txt");
-    EXPECT_EQ(std::string(g_szFileName), ShortPath(m_dir / "zwei.txt"));
+    EXPECT_EQ(std::string(g_szFileName), m_dir / "zwei.txt");
     EXPECT_FALSE(g_bUntitled);
     EXPECT_TRUE(Released(hDrop));
 }
@@ -379,7 +393,7 @@ TEST_F(OpenArgsTest, ADropOnAModifiedDocumentAsksFirst)
     EXPECT_TRUE(Released(hDrop));
     EXPECT_EQ(PaneText(), "Inhalt von zwei.txt");
     EXPECT_FALSE(Modified());
-    EXPECT_EQ(std::string(g_szFileName), ShortPath(m_dir / "zwei.txt"));
+    EXPECT_EQ(std::string(g_szFileName), m_dir / "zwei.txt");
     EXPECT_EQ(ReadBytes(m_dir / "eins.txt"), "Inhalt von eins.txt");
 }
 
@@ -392,55 +406,40 @@ TEST_F(OpenArgsTest, ADropWithoutAUsablePathLeavesTheDocumentAlone)
     HGLOBAL hDrop;
     Drop({}, &hDrop);
     EXPECT_TRUE(Released(hDrop));
-    // Too long for the drop buffer: cut, it could name another file.
-    Drop({m_dir / std::string(250, 'n')}, &hDrop);
-    EXPECT_TRUE(Released(hDrop));
     EXPECT_TRUE(script.Seen().empty());
     EXPECT_EQ(PaneText(), "Entwurf");
     EXPECT_EQ(std::string(g_szFileName), name);
 }
 
-TEST_F(OpenArgsTest, ADroppedNameOutsideTheCodePageOpensAndSavesItsOwnFile)
+// A drop names one exact file, whatever its characters or length: never a
+// shorter prefix of it, never the rest in another copy.
+TEST_F(OpenArgsTest, ADropOpensExactlyTheDroppedFile)
 {
+    ASSERT_TRUE(WriteBytes(m_dir / "Neu", "nur der Anfang"));
+    ASSERT_TRUE(WriteBytes(m_dir / "Neu Text.txt", "der ganze Name"));
+    Drop({m_dir / "Neu Text.txt"});
+    EXPECT_EQ(PaneText(), "der ganze Name");
+    EXPECT_EQ(std::wstring(g_wszDocumentPath), Full("Neu Text.txt"));
+
     WriteOmegaPair();
-    const std::wstring drop = WideIn(kOmega) + L'\0';
-    DropList(drop);
+    DropList(WideIn(kOmega) + L'\0');
     EXPECT_EQ(PaneText(), "griechisch");
-    EXPECT_EQ(std::string(g_szFileName), ShortPath(WideIn(kOmega)));
-    // Neither the caption nor the dialogs' preset name shows the look-alike.
-    EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - " + ShortPath(WideIn(kOmega)));
     Type("neu");
     Command(IDM_SAVE);
     EXPECT_FALSE(Modified());
     EXPECT_EQ(ReadBytes(WideIn(kOmega)), "neu");
     EXPECT_EQ(ReadBytes(m_dir / "Omega.txt"), "lateinisch");
 
-    ShortNamesOff off;
-    ASSERT_TRUE(off.Active());
-    DropList(drop);
-    EXPECT_TRUE(g_bUntitled);
-    EXPECT_EQ(PaneText(), "");
-    EXPECT_EQ(ReadBytes(m_dir / "Omega.txt"), "lateinisch");
-}
+    const std::wstring deep = L"\\\\?\\" + Full(std::string(150, 'a')) + L"\\" + std::wstring(150, L'b');
+    ASSERT_TRUE(CreateDirectoryW(deep.substr(0, deep.rfind(L'\\')).c_str(), NULL));
+    ASSERT_TRUE(WriteBytes(deep, "tief"));
+    DropList(deep.substr(4) + L'\0');
+    EXPECT_EQ(PaneText(), "tief");
 
-// The drop buffer holds 255 characters and its NUL. A path one longer would
-// arrive cut, and the cut path may name another file: that file must not open.
-TEST_F(OpenArgsTest, ADroppedPathOnlyOpensWhenItFitsTheBufferWhole)
-{
-    const std::string folder = m_dir.Path() + "\\";
-    const std::string fits = folder + std::string(DROP_BUFFER_SIZE - 2 - folder.size(), 'n');
-    const std::string tooLong = fits + "x";
-    ASSERT_EQ(fits.size(), static_cast<size_t>(DROP_BUFFER_SIZE - 2));
-    ASSERT_TRUE(WriteBytes(fits, "abgeschnitten"));
-    ASSERT_TRUE(WriteBytes(tooLong, "ganz"));
-    ASSERT_EQ(ReadBytes(tooLong), "ganz") << "the file system here takes names this long";
-
-    Drop({tooLong});
-    EXPECT_EQ(PaneText(), "");
-    EXPECT_NE(std::string(g_szFileName), ShortPath(fits));
-    Drop({fits});
-    EXPECT_EQ(PaneText(), "abgeschnitten");
-    EXPECT_EQ(std::string(g_szFileName), ShortPath(fits));
+    DialogScript script({Answer(IDOK)});
+    Drop({m_dir / "fehlt.txt"});
+    ASSERT_EQ(script.Done(), 1u);
+    EXPECT_EQ(script.Seen()[0].text, m_dir / "fehlt.txt\nwurde nicht gefunden.");
 }
 
 // Under Wine two long names can share one short name (see the e2e test of
@@ -449,7 +448,7 @@ TEST_F(OpenArgsTest, DroppedFilesSharingAShortNameEachOpenAndSaveTheirOwn)
 {
     ASSERT_TRUE(WriteBytes(m_dir / "Notizen 00118.txt", "EINS"));
     ASSERT_TRUE(WriteBytes(m_dir / "Notizen 01002.txt", "ZWEI"));
-    ASSERT_EQ(Short("Notizen 00118.txt"), Short("Notizen 01002.txt"));
+    ASSERT_EQ(ShortPath(m_dir / "Notizen 00118.txt"), ShortPath(m_dir / "Notizen 01002.txt"));
     Drop({m_dir / "Notizen 00118.txt"});
     EXPECT_EQ(PaneText(), "EINS");
     Type("neu");
