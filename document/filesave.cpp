@@ -18,6 +18,7 @@
 // where the folder's rights, not the document's, would decide who reads it.
 #include "document/filesave.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "document/docfile.h"

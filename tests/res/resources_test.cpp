@@ -133,58 +133,48 @@ TEST_F(ResourceTest, AcceleratorTableIsExactlyInOrder)
 
 TEST_F(ResourceTest, StringsAreExactCodePage1252Texts)
 {
-    const struct {
-        UINT id;
-        const char* pszText;
-    } expected[] = {
-        {IDS_APPNAME, "Tekstor "},
-        {IDS_UNTITLED, "Unbenannt"},
-        {IDS_FILTER_TEXT, "Textdokumente"},
-        {IDS_FILTER_ALL, "Alle Dateien"},
-        {IDS_SAVE_PROMPT, "%s\nwurde ge\xE4ndert.\n\nM\xF6" "chten Sie die \xC4nderungen speichern?"},
-        {IDS_RECORDING, "[Recording] "},
-        {IDS_OTHER_FILE,
-         "%s\nist nicht mehr die Datei, die Tekstor ge\xF6" "ffnet hat: Unter diesem Namen steht "
-         "jetzt eine andere Datei.\n\nSoll sie mit dem Text \xFC" "berschrieben werden?"},
-        {IDS_NOT_FOUND, "%s\nwurde nicht gefunden."},
-        {IDS_NO_ACCESS, "%s\nkann nicht ge\xF6" "ffnet werden: Der Zugriff wurde verweigert."},
-        {IDS_IN_USE, "%s\nkann nicht ge\xF6" "ffnet werden: Ein anderes Programm verwendet die Datei."},
-        {IDS_FOLDER, "%s\nist ein Ordner, keine Datei."},
-        {IDS_DEVICE, "%s\nbezeichnet ein Ger\xE4t, keine Datei."},
-        {IDS_SHORTCUT, "%s\nist eine Verkn\xFCpfung, deren Ziel nicht ge\xF6" "ffnet werden kann."},
-        {IDS_OPEN_FAILED, "%s\nkann nicht ge\xF6" "ffnet werden."},
-        {IDS_JOURNAL_NO_ROOM,
-         "Das Dokument wurde nicht gespeichert; die Datei ist unver\xE4ndert.\n\nBevor Tekstor "
-         "eine vorhandene Datei \xFC" "berschreibt, legt es eine Sicherung der neuen Daten an, die "
-         "nur Sie lesen k\xF6nnen. Daf\xFCr fand sich kein Platz."},
-        {IDS_JOURNAL_FINISH,
-         "%s\nwurde beim letzten Mal nicht fertig gespeichert.\n\nSoll das Speichern jetzt "
-         "abgeschlossen werden? Bei \x84Nein\x93 wird die Datei so ge\xF6" "ffnet, wie sie ist, und "
-         "Tekstor fragt beim n\xE4" "chsten \xD6" "ffnen wieder."},
-        {IDS_JOURNAL_STALE,
-         "%s\nwurde beim letzten Mal nicht fertig gespeichert und seither von einem anderen "
-         "Programm ge\xE4ndert. Das Speichern wird daher nicht abgeschlossen.\n\nSoll das "
-         "unterbrochene Speichern verworfen werden? Bei \x84Nein\x93 fragt Tekstor beim "
-         "n\xE4" "chsten \xD6" "ffnen wieder."},
-        {IDS_LOAD_CHANGED,
-         "%s\nenth\xE4lt Bytes, die das Textfeld nicht unver\xE4ndert zeigen kann: ein Nullbyte "
-         "oder Zeichen, die die Codepage %u nicht darstellen kann.\n\nDer Text wird so "
-         "angezeigt, wie er gelesen wurde. Beim Speichern w\xFC" "rden diese Bytes ver\xE4ndert "
-         "oder abgeschnitten."},
-        {IDS_SAVE_CHANGED,
-         "%s\nenth\xE4lt Bytes, die das Textfeld nicht unver\xE4ndert zeigen konnte: ein "
-         "Nullbyte oder Zeichen, die die Codepage %u nicht darstellen kann. Beim Speichern "
-         "werden sie ver\xE4ndert oder abgeschnitten.\n\nTrotzdem speichern?"},
+    const char* expected[] = {
+        "Tekstor ",
+        "Unbenannt",
+        "Textdokumente",
+        "Alle Dateien",
+        "%s\nwurde ge\xE4ndert.\n\nM\xF6" "chten Sie die \xC4nderungen speichern?",
+        "[Recording] ",
+        "%s\nenth\xE4lt Bytes, die das Textfeld nicht unver\xE4ndert zeigen kann: ein Nullbyte "
+        "oder Zeichen, die die Codepage %u nicht darstellen kann.\n\nDer Text wird so "
+        "angezeigt, wie er gelesen wurde. Beim Speichern w\xFC" "rden diese Bytes ver\xE4ndert "
+        "oder abgeschnitten.",
+        "%s\nenth\xE4lt Bytes, die das Textfeld nicht unver\xE4ndert zeigen konnte: ein "
+        "Nullbyte oder Zeichen, die die Codepage %u nicht darstellen kann. Beim Speichern "
+        "werden sie ver\xE4ndert oder abgeschnitten.\n\nTrotzdem speichern?",
+        "%s\nist nicht mehr die Datei, die Tekstor ge\xF6" "ffnet hat: Unter diesem Namen steht "
+        "jetzt eine andere Datei.\n\nSoll sie mit dem Text \xFC" "berschrieben werden?",
+        "%s\nwurde nicht gefunden.",
+        "%s\nkann nicht ge\xF6" "ffnet werden: Der Zugriff wurde verweigert.",
+        "%s\nkann nicht ge\xF6" "ffnet werden: Ein anderes Programm verwendet die Datei.",
+        "%s\nist ein Ordner, keine Datei.",
+        "%s\nbezeichnet ein Ger\xE4t, keine Datei.",
+        "%s\nist eine Verkn\xFCpfung, deren Ziel nicht ge\xF6" "ffnet werden kann.",
+        "%s\nkann nicht ge\xF6" "ffnet werden.",
+        "Das Dokument wurde nicht gespeichert; die Datei ist unver\xE4ndert.\n\nBevor Tekstor "
+        "eine vorhandene Datei \xFC" "berschreibt, legt es eine Sicherung der neuen Daten an, die "
+        "nur Sie lesen k\xF6nnen. Daf\xFCr fand sich kein Platz.",
+        "%s\nwurde beim letzten Mal nicht fertig gespeichert.\n\nSoll das Speichern jetzt "
+        "abgeschlossen werden? Bei \x84Nein\x93 wird die Datei so ge\xF6" "ffnet, wie sie ist, und "
+        "Tekstor fragt beim n\xE4" "chsten \xD6" "ffnen wieder.",
+        "%s\nwurde beim letzten Mal nicht fertig gespeichert und seither von einem anderen "
+        "Programm ge\xE4ndert. Das Speichern wird daher nicht abgeschlossen.\n\nSoll das "
+        "unterbrochene Speichern verworfen werden? Bei \x84Nein\x93 fragt Tekstor beim "
+        "n\xE4" "chsten \xD6" "ffnen wieder.",
     };
-    size_t next = 0;
-    for (UINT id = 1; id <= 40; ++id) {
+    static_assert(std::size(expected) == IDS_JOURNAL_STALE, "one text per identifier");
+    for (UINT id = IDS_APPNAME; id <= IDS_JOURNAL_STALE; ++id) {
         char text[512] = "";
-        const bool bListed = next < std::size(expected) && expected[next].id == id;
         LoadStringA(s_hModule, id, text, sizeof text);
-        EXPECT_STREQ(text, bListed ? expected[next].pszText : "") << "string " << id;
-        next += bListed;
+        EXPECT_STREQ(text, expected[id - 1]) << "string " << id;
     }
-    EXPECT_EQ(next, std::size(expected)) << "the table is in the order of the identifiers";
+    char none[8] = "x";
+    EXPECT_EQ(LoadStringA(s_hModule, IDS_JOURNAL_STALE + 1, none, sizeof none), 0);
 }
 
 #pragma pack(push, 2)
