@@ -51,6 +51,35 @@ TEST(Editor, StartsTypesTogglesWrapAndExitsWithCodeOne)
     EXPECT_EQ(editor.WaitForExit(), 1);
 }
 
+// Run twice: in the tests' Wine prefix, which has Wine's fonts, and by ctest
+// in one without them (Editor.WithoutWineFonts). Either way the pane's
+// characters are cells of one width and a readable height, and a file of
+// every pair of the bytes 0x80-0x9F, each pair at a line's start where a run
+// of glyphs begins, opens whole and leaves the editor running.
+TEST(Editor, PaneShowsEveryHighBytePairInCellsOfOneWidth)
+{
+    std::string text = "iiiiiiiiii|\r\nMMMMMMMMMM|\r\n";
+    for (int first = 0x80; first <= 0x9F; ++first) {
+        for (int second = 0x80; second <= 0x9F; ++second)
+            text += {static_cast<char>(first), static_cast<char>(second), '\r', '\n'};
+    }
+    TempDir dir;
+    ASSERT_TRUE(WriteBytes(dir / "paare.txt", text));
+    EditorProcess editor;
+    ASSERT_TRUE(editor.Start("paare.txt", dir.Path()));
+    HWND pane = editor.Pane();
+    ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(pane) == text; }));
+
+    const auto at = [&](int i) { return static_cast<DWORD>(SendMessageA(pane, EM_POSFROMCHAR, i, 0)); };
+    const int cxTenI = static_cast<short>(LOWORD(at(10))) - static_cast<short>(LOWORD(at(0)));
+    const int cxTenM = static_cast<short>(LOWORD(at(23))) - static_cast<short>(LOWORD(at(13)));
+    const int cyLine = static_cast<short>(HIWORD(at(13))) - static_cast<short>(HIWORD(at(0)));
+    EXPECT_GT(cxTenI, 0);
+    EXPECT_EQ(cxTenI, cxTenM);
+    EXPECT_GE(cyLine, 12);
+    EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+}
+
 namespace {
 
 HWND VisibleMenuOf(DWORD pid)
