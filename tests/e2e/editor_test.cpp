@@ -70,13 +70,13 @@ TEST(Editor, PaneShowsEveryHighBytePairInCellsOfOneWidth)
     HWND pane = editor.Pane();
     ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(pane) == text; }));
 
-    const auto at = [&](int i) { return static_cast<DWORD>(SendMessageA(pane, EM_POSFROMCHAR, i, 0)); };
-    const int cxTenI = static_cast<short>(LOWORD(at(10))) - static_cast<short>(LOWORD(at(0)));
-    const int cxTenM = static_cast<short>(LOWORD(at(23))) - static_cast<short>(LOWORD(at(13)));
-    const int cyLine = static_cast<short>(HIWORD(at(13))) - static_cast<short>(HIWORD(at(0)));
-    EXPECT_GT(cxTenI, 0);
-    EXPECT_EQ(cxTenI, cxTenM);
-    EXPECT_GE(cyLine, 12);
+    const auto at = [&](int i) {
+        const LRESULT pos = SendMessageA(pane, EM_POSFROMCHAR, i, 0);
+        return POINT{static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+    };
+    EXPECT_GT(at(10).x - at(0).x, 0);
+    EXPECT_EQ(at(10).x - at(0).x, at(23).x - at(13).x);  // ten i, ten M
+    EXPECT_GE(at(13).y - at(0).y, 12);                   // one line
     EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
 }
 
