@@ -62,25 +62,37 @@ stop_virtual_display() {
     fi
 }
 
-# Creates the prefix on first use and keeps a wineserver running for this run.
-prepare_wine() {
+# Creates the prefix $WINEPREFIX once, set for tests: no waiting for a window
+# manager, and no dialog on a crash.
+create_wine_prefix() {
     mkdir -p "$(dirname "$WINEPREFIX")"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         "$WINELOADER" wineboot --init >/dev/null 2>&1 || true
         # Without a window manager, Wine waits two seconds for one on every
         # hidden or destroyed top-level window unless windows are unmanaged.
         "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-        # A crash ends the process at once instead of waiting in a debugger.
-        "$WINELOADER" reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
-            /v Debugger /f >/dev/null 2>&1 || true
         "$WINESERVER" -w
     fi
-    # Wine draws the caption buttons as Marlett glyphs, but looks for that
-    # font only in the prefix's own font folder; without it they show as the
-    # letters "0 1 r".
+    # A crash ends the process at once: Wine's debugger prints where instead
+    # of showing a dialog that waits for a click nobody gives (without a
+    # debugger entry Wine starts it all the same). Also set in older prefixes.
+    if ! grep -q '"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg" 2>/dev/null; then
+        "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+            >/dev/null 2>&1
+    fi
+}
+
+# Creates the prefix on first use and keeps a wineserver running for this run.
+prepare_wine() {
+    create_wine_prefix
+    # Wine looks for its own fonts (Fixedsys, Tahoma, Marlett for the caption
+    # buttons, ...) in the prefix's font folder, and where the kernel runs no
+    # 32-bit code wineboot leaves that folder empty: the pane then gets a
+    # proportional font for "Fixedsys" and the caption buttons show as the
+    # letters "0 1 r". A full Wine installation has them all there.
     local fonts="$WINEPREFIX/drive_c/windows/Fonts"
-    if [ ! -f "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
-        mkdir -p "$fonts" && cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+    if [ -d /usr/share/wine/fonts ]; then
+        mkdir -p "$fonts" && cp -n /usr/share/wine/fonts/* "$fonts/"
     fi
     "$WINESERVER" -p >/dev/null 2>&1 || true
     # Start Wine's own background processes now, with their output going

@@ -51,6 +51,35 @@ TEST(Editor, StartsTypesTogglesWrapAndExitsWithCodeOne)
     EXPECT_EQ(editor.WaitForExit(), 1);
 }
 
+// Run twice: in the tests' Wine prefix, which has Wine's fonts, and by ctest
+// in one without them (Editor.WithoutWineFonts). Either way the pane's
+// characters are cells of one width and a readable height, and a file of
+// every pair of the bytes 0x80-0x9F, each pair at a line's start where a run
+// of glyphs begins, opens whole and leaves the editor running.
+TEST(Editor, PaneShowsEveryHighBytePairInCellsOfOneWidth)
+{
+    std::string text = "iiiiiiiiii|\r\nMMMMMMMMMM|\r\n";
+    for (int first = 0x80; first <= 0x9F; ++first) {
+        for (int second = 0x80; second <= 0x9F; ++second)
+            text += {static_cast<char>(first), static_cast<char>(second), '\r', '\n'};
+    }
+    TempDir dir;
+    ASSERT_TRUE(WriteBytes(dir / "paare.txt", text));
+    EditorProcess editor;
+    ASSERT_TRUE(editor.Start("paare.txt", dir.Path()));
+    HWND pane = editor.Pane();
+    ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(pane) == text; }));
+
+    const auto at = [&](int i) {
+        const LRESULT pos = SendMessageA(pane, EM_POSFROMCHAR, i, 0);
+        return POINT{static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+    };
+    EXPECT_GT(at(10).x - at(0).x, 0);
+    EXPECT_EQ(at(10).x - at(0).x, at(23).x - at(13).x);  // ten i, ten M
+    EXPECT_GE(at(13).y - at(0).y, 12);                   // one line
+    EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+}
+
 namespace {
 
 HWND VisibleMenuOf(DWORD pid)
