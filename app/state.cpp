@@ -21,4 +21,4 @@ char g_szFileName[MAX_PATH];
 BOOL g_bUntitled;
 wchar_t g_wszDocumentPath[DOCUMENT_PATH_SIZE];
 FileIdentity g_documentFile;
-FileIdentity g_codePageLossFile;
+BOOL g_bPaneChangedBytes;

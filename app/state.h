@@ -52,8 +52,9 @@ struct FileIdentity {
 };
 extern FileIdentity g_documentFile;
 
-// The file whose bytes did not come back unchanged through the ANSI code page
-// when it was loaded; bKnown FALSE for none.
-extern FileIdentity g_codePageLossFile;
+// The pane does not show g_documentFile's bytes as they were loaded (a NUL
+// cut them short, or the code page changed some), so a save over that file
+// asks first.
+extern BOOL g_bPaneChangedBytes;
 
 #endif

@@ -14,6 +14,7 @@
 #include "app/waitcursor.h"
 #include "document/docfile.h"
 #include "document/filesave.h"
+#include "document/readback.h"
 #include "edit/textbuffer.h"
 #include "res/resource.h"
 
@@ -179,55 +180,6 @@ static BOOL ReadWholeFile(HANDLE hFile, TextBuffer* text)
     return TRUE;
 }
 
-// The pane holds its text as Unicode, so the bytes go through the ANSI code
-// page into it and back out at a save. In a double-byte code page, bytes that
-// form no character there do not come back. Checked in pieces of at most
-// PIECE bytes that end after a byte below 0x30, which no ANSI code page uses
-// inside a character, so that the check needs memory for one piece only.
-static BOOL SurvivesCodePage(const char* pszText, DWORD cchText)
-{
-    DWORD i = 0;
-    while (i < cchText && static_cast<BYTE>(pszText[i]) < 0x80)
-        ++i;
-    // Below 0x80 every ANSI code page is ASCII.
-    if (i == cchText)
-        return TRUE;
-    constexpr DWORD PIECE = 64 * 1024;
-    char* pBlock = static_cast<char*>(GlobalAlloc(GMEM_FIXED, PIECE * (sizeof(wchar_t) + 1)));
-    if (!pBlock)
-        return FALSE;
-    wchar_t* pszWide = reinterpret_cast<wchar_t*>(pBlock);
-    char* pszBack = pBlock + PIECE * sizeof(wchar_t);
-    BOOL bSame = TRUE;
-    for (const char* p = pszText; bSame && p < pszText + cchText;) {
-        DWORD cb = static_cast<DWORD>(pszText + cchText - p);
-        if (cb > PIECE) {
-            DWORD cbCut = PIECE;
-            while (cbCut > 0 && static_cast<BYTE>(p[cbCut - 1]) >= 0x30)
-                --cbCut;
-            // No such byte in a whole piece: cut where the code page says a
-            // character ends.
-            if (cbCut == 0) {
-                for (const char* q = p; q < p + PIECE; q = CharNextA(q))
-                    cbCut = static_cast<DWORD>(q - p);
-            }
-            cb = cbCut ? cbCut : PIECE;
-        }
-        const int cchWide = MultiByteToWideChar(CP_ACP, 0, p, static_cast<int>(cb), pszWide, PIECE);
-        const int cbBack =
-            WideCharToMultiByte(CP_ACP, 0, pszWide, cchWide, pszBack, PIECE, NULL, NULL);
-        bSame = cchWide > 0 && cbBack == static_cast<int>(cb) && memcmp(p, pszBack, cb) == 0;
-        p += cb;
-    }
-    GlobalFree(pBlock);
-    return bSame;
-}
-
-static int ShowCodePageMessage(HWND hwndOwner, UINT idText, UINT uType)
-{
-    return ShowDocumentMessage(hwndOwner, idText, uType, g_szFileName, GetACP());
-}
-
 static BOOL LoadText(HWND hwndEdit, BOOL* pbChanged, FileIdentity* pIdentity)
 {
     const WaitCursor wait;
@@ -239,11 +191,12 @@ static BOOL LoadText(HWND hwndEdit, BOOL* pbChanged, FileIdentity* pIdentity)
     ReadFileIdentity(hFile, pIdentity);
     CloseHandle(hFile);
     if (bLoaded) {
-        *pbChanged = !SurvivesCodePage(text.pszText, lstrlenA(text.pszText));
         // Replacing the whole text also clears the modification flag.
         bLoaded = SetWindowTextA(hwndEdit, text.pszText);
-        if (bLoaded)
+        if (bLoaded) {
             SendMessageA(hwndEdit, EM_EMPTYUNDOBUFFER, 0, 0);
+            *pbChanged = !PaneShowsBytes(hwndEdit, text.pszText, text.cchText);
+        }
         FreeEditText(&text);
     }
     return bLoaded;
@@ -251,16 +204,16 @@ static BOOL LoadText(HWND hwndEdit, BOOL* pbChanged, FileIdentity* pIdentity)
 
 BOOL LoadDocument(HWND hwndEdit)
 {
+    OfferToFinishSave(GetAncestor(hwndEdit, GA_ROOT), g_wszDocumentPath);
     BOOL bChanged = FALSE;
     FileIdentity identity = {};
     const BOOL bLoaded = LoadText(hwndEdit, &bChanged, &identity);
     if (bLoaded) {
         g_documentFile = identity;
-        g_codePageLossFile = identity;
-        g_codePageLossFile.bKnown = bChanged && identity.bKnown;
+        g_bPaneChangedBytes = bChanged;
         // Told now, before a save could write the changed bytes back.
         if (bChanged)
-            ShowCodePageMessage(GetAncestor(hwndEdit, GA_ROOT), IDS_CODEPAGE_LOAD, MB_OK | MB_ICONWARNING);
+            TellChangedBytes(GetAncestor(hwndEdit, GA_ROOT));
     }
     return bLoaded;
 }
@@ -280,13 +233,11 @@ static HANDLE OpenToSave(HWND hwndOwner, BOOL* pbMissing)
     // Asked on the very handle the save writes through, so that no other
     // file can take the name's place in between.
     const BOOL bOther = g_documentFile.bKnown && !IsSameFile(&found, &g_documentFile);
-    const BOOL bLoss = !bOther && IsSameFile(&found, &g_codePageLossFile);
     if (GetFileType(hFile) != FILE_TYPE_DISK ||
         (bOther && ShowDocumentMessage(hwndOwner, IDS_OTHER_FILE,
                                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2,
                                        g_szFileName) != IDYES) ||
-        (bLoss && ShowCodePageMessage(hwndOwner, IDS_CODEPAGE_SAVE,
-                                      MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) != IDYES)) {
+        !MaySaveChangedBytes(hwndOwner, &found)) {
         CloseHandle(hFile);
         return INVALID_HANDLE_VALUE;
     }
@@ -322,7 +273,7 @@ BOOL SaveDocument(HWND hwndEdit)
     if (bSaved) {
         SendMessageA(hwndEdit, EM_SETMODIFY, FALSE, 0);
         g_documentFile = saved;
-        g_codePageLossFile.bKnown = FALSE;
+        g_bPaneChangedBytes = FALSE;
     }
     return bSaved;
 }

@@ -18,7 +18,8 @@ void SetDocumentFile(const wchar_t* pszPath);
 // Reads the document's file into the pane, replacing its text (which clears
 // the modification flag and the undo buffer), and keeps the file's identity.
 // FALSE when the file's text could not be put into the pane; the pane is then
-// unchanged. Tells the user when the code page changes the file's bytes.
+// unchanged. A save of the file cut short is offered to be finished first;
+// a pane that does not show the file's bytes as they are is told.
 BOOL LoadDocument(HWND hwndEdit);
 
 // Writes the pane's text into the document's file: the file that was loaded

@@ -14,8 +14,8 @@
 #define IDS_FILTER_ALL     4
 #define IDS_SAVE_PROMPT    5
 #define IDS_RECORDING      6
-#define IDS_CODEPAGE_LOAD  7
-#define IDS_CODEPAGE_SAVE  8
+#define IDS_LOAD_CHANGED   7
+#define IDS_SAVE_CHANGED   8
 #define IDS_OTHER_FILE     9
 #define IDS_NOT_FOUND      10
 #define IDS_NO_ACCESS      11
@@ -24,6 +24,9 @@
 #define IDS_DEVICE         14
 #define IDS_SHORTCUT       15
 #define IDS_OPEN_FAILED    16
+#define IDS_JOURNAL_NO_ROOM 17
+#define IDS_JOURNAL_FINISH 18
+#define IDS_JOURNAL_STALE  19
 
 #define IDM_NEW            40001
 #define IDM_OPEN           40002

@@ -191,37 +191,117 @@ TEST(Documents, FilesSharingAShortNameEachOpenAndSaveTheirOwn)
     }
 }
 
-// Under Wine a file's rights are its Linux mode. A file only its owner may
-// read, and one its group may write, keep exactly that mode when the running
-// editor saves them.
-TEST(Documents, ASavedFileKeepsItsLinuxMode)
+// Under Wine a file's rights are its Linux mode. A 2 MB file only its owner
+// may read, and one its group may write, are saved (one character typed at
+// the start, so that all of the text goes through the journal) while a
+// watcher on the Linux side lists, as fast as it can, every file in the
+// document's folder and in the journal's: no file that anyone but the owner
+// could read appears at any moment, the document keeps its mode, and the
+// journal's folder is the owner's alone.
+TEST(Documents, ASaveLeavesNoCopyOthersCanReadAndKeepsTheLinuxMode)
 {
     TempDir dir;
+    std::string text;
+    while (text.size() < 2 * 1024 * 1024)
+        text += "Zeile " + std::to_string(text.size()) + " eines vertraulichen Textes\r\n";
+    const std::string journals = LinuxPath(JournalFolder());
+    ASSERT_FALSE(journals.empty());
     for (const std::string mode : {"600", "664"}) {
+        SCOPED_TRACE(mode);
         const std::string name = "modus" + mode + ".txt";
-        ASSERT_TRUE(WriteBytes(dir / name, "alt"));
+        ASSERT_TRUE(WriteBytes(dir / name, text));
         const std::string linuxPath = Quoted(LinuxPath(dir / name));
         ASSERT_EQ(RunLinuxCommand("chmod " + mode + " " + linuxPath + " && stat -c %a " + linuxPath),
                   mode + "\n");
+        // Any file but the document that its group or others may open, and
+        // every sighting of a journal with its mode.
+        const std::string log = LinuxPath(dir.Path()) + "/../watch-" + mode + ".log";
+        const std::string stop = log + ".stop";
+        ASSERT_NE(RunLinuxCommand("rm -f " + Quoted(stop) + "; (while [ ! -e " + Quoted(stop) +
+                                  " ]; do find " + Quoted(LinuxPath(dir.Path())) + " " +
+                                  Quoted(journals) + " -type f ! -name " + name +
+                                  " -perm /077 -printf 'offen %m %p\\n' 2>/dev/null; find " +
+                                  Quoted(journals) + " -type f -printf 'gesehen %m\\n' 2>/dev/null;"
+                                  " done; echo ende) >" + Quoted(log) + " 2>&1 &"),
+                  "<failed>");
         EditorProcess editor;
         ASSERT_TRUE(editor.Start(name, dir.Path()));
         const HWND pane = editor.Pane();
-        ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(pane) == "alt"; }));
+        ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(pane).size() == text.size(); }, 30000));
         ASSERT_TRUE(BringToFront(editor.Main()));
-        TypeText("neu ");
-        ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(pane).size() == 7; }));
-        SendChord({VK_CONTROL, 'S'});
-        ASSERT_TRUE(WaitUntil([&] { return ReadBytes(dir / name) == RemoteWindowText(pane); }));
-        EXPECT_EQ(RunLinuxCommand("stat -c %a " + linuxPath), mode + "\n") << name;
+        std::string seen;
+        for (int nSaves = 1; nSaves <= 20 && seen.find("gesehen") == std::string::npos; ++nSaves) {
+            SendChord({VK_CONTROL, VK_HOME});
+            TypeText("x");
+            SendChord({VK_CONTROL, 'S'});
+            ASSERT_TRUE(WaitUntil([&] { return ReadBytes(dir / name).size() == text.size() + nSaves; }));
+            seen = RunLinuxCommand("cat " + Quoted(log));
+        }
+        ASSERT_NE(RunLinuxCommand("touch " + Quoted(stop)), "<failed>");
+        ASSERT_TRUE(WaitUntil([&] {
+            seen = RunLinuxCommand("cat " + Quoted(log));
+            return seen.find("ende\n") != std::string::npos;
+        }));
+        EXPECT_EQ(seen.find("offen"), std::string::npos) << seen;
+        EXPECT_NE(seen.find("gesehen 600"), std::string::npos) << "no journal seen, or not 600";
+        EXPECT_EQ(RunLinuxCommand("stat -c %a " + linuxPath), mode + "\n");
+        EXPECT_EQ(RunLinuxCommand("stat -c %a " + Quoted(journals)), "700\n");
         EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+        RunLinuxCommand("rm -f " + Quoted(log) + " " + Quoted(stop));
     }
+}
+
+namespace {
+
+// The editor at hwndMain has just loaded path, whose bytes the pane cannot
+// show as they are: it says so at once, shows the text all the same, and a
+// save over the file asks first; No leaves the file as it was.
+void ExpectToldAtLoadAndAskedAtSave(HWND hwndMain, const std::string& path, const std::string& bytes,
+                                    const std::string& said)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwndMain, &pid);
+    HWND box = NULL;
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessDialog(pid)) != NULL; }))
+        << "nothing said at load";
+    EXPECT_NE(RemoteWindowText(GetDlgItem(box, 0xFFFF)).find(said), std::string::npos)
+        << RemoteWindowText(GetDlgItem(box, 0xFFFF));
+    EXPECT_NE(PaneOf(hwndMain), "") << "the text is shown all the same";
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return FindProcessDialog(pid) == NULL; }));
+
+    ASSERT_TRUE(BringToFront(hwndMain));
+    TypeText("x");
+    const HWND pane = FindWindowExA(hwndMain, NULL, "Edit", NULL);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(pane, EM_GETMODIFY, 0, 0) != 0; }));
+    SendChord({VK_CONTROL, 'S'});
+    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessDialog(pid)) != NULL; })) << "saved unasked";
+    EXPECT_NE(RemoteWindowText(GetDlgItem(box, 0xFFFF)).find(said), std::string::npos);
+    EXPECT_NE(GetDlgItem(box, IDNO), nullptr) << "a question";
+    PostMessageA(box, WM_COMMAND, IDNO, 0);
+    ASSERT_TRUE(WaitUntil([&] { return FindProcessDialog(pid) == NULL; }));
+    EXPECT_TRUE(ReadBytes(path) == bytes);
+    EXPECT_TRUE(CloseAnsweringNo(hwndMain));
+    EXPECT_TRUE(ReadBytes(path) == bytes);
+}
+
+}  // namespace
+
+// A UTF-16 file (an exported registry file, redirected PowerShell output)
+// reaches the pane only up to its first NUL: three characters of it.
+TEST(Documents, AUtf16FileIsToldAtLoadAndNotSavedUnasked)
+{
+    TempDir dir;
+    const std::string bytes("\xFF\xFEW\0i\0n\0d\0o\0w\0s\0 \0R\0e\0g\0i\0s\0t\0r\0y\0\r\0\n\0", 38);
+    ASSERT_TRUE(WriteBytes(dir / "export.reg", bytes));
+    EditorProcess editor;
+    ASSERT_TRUE(editor.Start("export.reg", dir.Path()));
+    ExpectToldAtLoadAndAskedAtSave(editor.Main(), dir / "export.reg", bytes, "Nullbyte");
 }
 
 // In a Japanese locale Wine's ANSI code page is 932, a double-byte one in
 // which the umlauts of code page 1252 start two-byte characters, so that a
-// German file's bytes would not come back out of the pane. The editor, started
-// there, says so when it loads such a file, and a save over it asks first: No
-// leaves the file as it was.
+// German file's bytes would not come back out of the pane.
 TEST(Documents, AFileTheCodePageWouldChangeIsReportedAndNotSavedUnasked)
 {
     TempDir dir;
@@ -240,30 +320,37 @@ TEST(Documents, AFileTheCodePageWouldChangeIsReportedAndNotSavedUnasked)
         hwndMain = now.empty() ? NULL : now[0];
         return hwndMain != NULL;
     }, 20000));
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwndMain, &pid);
-    HWND box = NULL;
-    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessDialog(pid)) != NULL; }))
-        << "nothing said at load";
-    EXPECT_NE(RemoteWindowText(GetDlgItem(box, 0xFFFF)).find("Codepage 932"), std::string::npos)
-        << RemoteWindowText(GetDlgItem(box, 0xFFFF));
-    EXPECT_NE(PaneOf(hwndMain), "") << "the text is shown all the same";
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
-    ASSERT_TRUE(WaitUntil([&] { return FindProcessDialog(pid) == NULL; }));
+    ExpectToldAtLoadAndAskedAtSave(hwndMain, dir / "umlaute.txt", bytes, "Codepage 932");
+}
 
-    ASSERT_TRUE(BringToFront(hwndMain));
-    TypeText("x");
-    const HWND pane = FindWindowExA(hwndMain, NULL, "Edit", NULL);
-    ASSERT_TRUE(WaitUntil([&] { return SendMessageA(pane, EM_GETMODIFY, 0, 0) != 0; }));
-    SendChord({VK_CONTROL, 'S'});
-    ASSERT_TRUE(WaitUntil([&] { return (box = FindProcessDialog(pid)) != NULL; })) << "saved unasked";
-    EXPECT_NE(RemoteWindowText(GetDlgItem(box, 0xFFFF)).find("Codepage 932"), std::string::npos);
-    EXPECT_NE(GetDlgItem(box, IDNO), nullptr) << "a question";
-    PostMessageA(box, WM_COMMAND, IDNO, 0);
-    ASSERT_TRUE(WaitUntil([&] { return FindProcessDialog(pid) == NULL; }));
-    EXPECT_TRUE(ReadBytes(dir / "umlaute.txt") == bytes);
-    EXPECT_TRUE(CloseAnsweringNo(hwndMain));
-    EXPECT_TRUE(ReadBytes(dir / "umlaute.txt") == bytes);
+// A document whose path takes 257 characters, in a folder where no name
+// beside it would fit a path, and one in a folder of 257 characters: each is
+// saved.
+TEST(Documents, ADocumentDeepInFoldersSaves)
+{
+    TempDir dir;
+    for (const size_t cchFolder : {248, 257}) {
+        SCOPED_TRACE(cchFolder);
+        std::string folder = dir.Path() + "\\";
+        folder += std::string(cchFolder - folder.size(), 'o');
+        const std::string path = folder + "\\tief.txt";
+        ASSERT_EQ(folder.size(), cchFolder);
+        const std::wstring file = L"\\\\?\\" + Wide(path);
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + Wide(folder)).c_str(), NULL));
+        ASSERT_TRUE(WriteBytes(file, "alt"));
+        EditorProcess editor;
+        ASSERT_TRUE(editor.Start("\"" + path + "\"", dir.Path()));
+        const HWND pane = editor.Pane();
+        ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(pane) == "alt"; }));
+        ASSERT_TRUE(BringToFront(editor.Main()));
+        TypeText("neu ");
+        ASSERT_TRUE(WaitUntil([&] { return RemoteWindowText(pane) == "neu alt"; }));
+        SendChord({VK_CONTROL, 'S'});
+        EXPECT_TRUE(WaitUntil([&] { return ReadBytes(file) == "neu alt"; })) << ReadBytes(file);
+        EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+        DeleteFileW(file.c_str());
+        RemoveDirectoryW((L"\\\\?\\" + Wide(folder)).c_str());
+    }
 }
 
 namespace {

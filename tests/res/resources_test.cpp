@@ -140,11 +140,13 @@ TEST_F(ResourceTest, StringsAreExactCodePage1252Texts)
         "Alle Dateien",
         "%s\nwurde ge\xE4ndert.\n\nM\xF6" "chten Sie die \xC4nderungen speichern?",
         "[Recording] ",
-        "%s\nenth\xE4lt Bytes, die die Codepage %u nicht unver\xE4ndert darstellen kann.\n\n"
-        "Der Text wird so angezeigt, wie die Codepage ihn liest. Beim Speichern w\xFC" "rden diese "
-        "Bytes ver\xE4ndert.",
-        "%s\nenth\xE4lt Bytes, die die Codepage %u nicht unver\xE4ndert darstellen kann. Beim "
-        "Speichern werden sie ver\xE4ndert.\n\nTrotzdem speichern?",
+        "%s\nenth\xE4lt Bytes, die das Textfeld nicht unver\xE4ndert zeigen kann: ein Nullbyte "
+        "oder Zeichen, die die Codepage %u nicht darstellen kann.\n\nDer Text wird so "
+        "angezeigt, wie er gelesen wurde. Beim Speichern w\xFC" "rden diese Bytes ver\xE4ndert "
+        "oder abgeschnitten.",
+        "%s\nenth\xE4lt Bytes, die das Textfeld nicht unver\xE4ndert zeigen konnte: ein "
+        "Nullbyte oder Zeichen, die die Codepage %u nicht darstellen kann. Beim Speichern "
+        "werden sie ver\xE4ndert oder abgeschnitten.\n\nTrotzdem speichern?",
         "%s\nist nicht mehr die Datei, die Tekstor ge\xF6" "ffnet hat: Unter diesem Namen steht "
         "jetzt eine andere Datei.\n\nSoll sie mit dem Text \xFC" "berschrieben werden?",
         "%s\nwurde nicht gefunden.",
@@ -154,15 +156,25 @@ TEST_F(ResourceTest, StringsAreExactCodePage1252Texts)
         "%s\nbezeichnet ein Ger\xE4t, keine Datei.",
         "%s\nist eine Verkn\xFCpfung, deren Ziel nicht ge\xF6" "ffnet werden kann.",
         "%s\nkann nicht ge\xF6" "ffnet werden.",
+        "Das Dokument wurde nicht gespeichert; die Datei ist unver\xE4ndert.\n\nBevor Tekstor "
+        "eine vorhandene Datei \xFC" "berschreibt, legt es eine Sicherung der neuen Daten an, die "
+        "nur Sie lesen k\xF6nnen. Daf\xFCr fand sich kein Platz.",
+        "%s\nwurde beim letzten Mal nicht fertig gespeichert.\n\nSoll das Speichern jetzt "
+        "abgeschlossen werden? Bei \x84Nein\x93 wird die Datei so ge\xF6" "ffnet, wie sie ist, und "
+        "Tekstor fragt beim n\xE4" "chsten \xD6" "ffnen wieder.",
+        "%s\nwurde beim letzten Mal nicht fertig gespeichert und seither von einem anderen "
+        "Programm ge\xE4ndert. Das Speichern wird daher nicht abgeschlossen.\n\nSoll das "
+        "unterbrochene Speichern verworfen werden? Bei \x84Nein\x93 fragt Tekstor beim "
+        "n\xE4" "chsten \xD6" "ffnen wieder.",
     };
-    static_assert(std::size(expected) == IDS_OPEN_FAILED, "one text per identifier");
-    for (UINT id = IDS_APPNAME; id <= IDS_OPEN_FAILED; ++id) {
-        char text[256] = "";
+    static_assert(std::size(expected) == IDS_JOURNAL_STALE, "one text per identifier");
+    for (UINT id = IDS_APPNAME; id <= IDS_JOURNAL_STALE; ++id) {
+        char text[512] = "";
         LoadStringA(s_hModule, id, text, sizeof text);
         EXPECT_STREQ(text, expected[id - 1]) << "string " << id;
     }
     char none[8] = "x";
-    EXPECT_EQ(LoadStringA(s_hModule, IDS_OPEN_FAILED + 1, none, sizeof none), 0);
+    EXPECT_EQ(LoadStringA(s_hModule, IDS_JOURNAL_STALE + 1, none, sizeof none), 0);
 }
 
 #pragma pack(push, 2)

@@ -301,3 +301,15 @@ std::vector<std::string> FilesIn(const std::string& dir)
     FindClose(h);
     return names;
 }
+
+std::string JournalFolder()
+{
+    char szBase[MAX_PATH] = "";
+    GetEnvironmentVariableA("LOCALAPPDATA", szBase, MAX_PATH);
+    return std::string(szBase) + "\\Tekstor\\Journal";
+}
+
+std::vector<std::string> JournalFiles()
+{
+    return FilesIn(JournalFolder());
+}

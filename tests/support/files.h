@@ -57,6 +57,11 @@ std::string DirectoryPart(const std::string& path);
 // The names of the files (not folders) in dir.
 std::vector<std::string> FilesIn(const std::string& dir);
 
+// Where the editor keeps the journals of saves not yet finished, and the
+// names of those there now.
+std::string JournalFolder();
+std::vector<std::string> JournalFiles();
+
 // The file's path on the Linux side (Wine's wine_get_unix_file_name).
 std::string LinuxPath(const std::string& path);
 // Runs a shell command line on the Linux side (Wine starts Unix programs)

@@ -3,8 +3,8 @@
 
 #include "document/document.h"
 #include "document/filecmd.h"
-#include "document/filesave.h"
 #include "res/resource.h"
+#include "support/dialogs.h"
 #include "support/files.h"
 
 namespace {
@@ -61,14 +61,21 @@ TEST_F(DocumentTest, LoadPutsTheFilesBytesIntoThePaneAsTheyAre)
     EXPECT_EQ(ReadBytes(m_dir / "kopie.txt"), bytes);
 }
 
-TEST_F(DocumentTest, ANulByteEndsTheLoadedText)
+// The pane ends its text at a NUL: the load says so, and a save over the
+// file asks first (No keeps the file whole).
+TEST_F(DocumentTest, ANulByteEndsTheLoadedTextAndIsToldBeforeTheRestIsLost)
 {
-    ASSERT_TRUE(WriteBytes(m_dir / "null-byte.txt", std::string("vor\0nach", 8)));
+    const std::string bytes("vor\0nach", 8);
+    ASSERT_TRUE(WriteBytes(m_dir / "null-byte.txt", bytes));
     UseFile(m_dir / "null-byte.txt");
-    EXPECT_TRUE(LoadDocument(g_hwndEdit));
-    EXPECT_EQ(PaneText(), "vor");
-    EXPECT_TRUE(SaveDocument(g_hwndEdit));
-    EXPECT_EQ(ReadBytes(m_dir / "null-byte.txt"), "vor");
+    for (const int nAnswer : {IDOK, IDNO, IDYES}) {
+        DialogScript script({Answer(nAnswer)});
+        EXPECT_EQ(nAnswer == IDOK ? LoadDocument(g_hwndEdit) : SaveDocument(g_hwndEdit),
+                  nAnswer != IDNO);
+        EXPECT_EQ(script.Done(), 1u) << nAnswer;
+        EXPECT_EQ(PaneText(), "vor");
+        EXPECT_TRUE(ReadBytes(m_dir / "null-byte.txt") == (nAnswer == IDYES ? "vor" : bytes));
+    }
 }
 
 TEST_F(DocumentTest, AnEmptyFileEmptiesThePane)

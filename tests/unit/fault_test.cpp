@@ -3,8 +3,8 @@
 // saving onto a file that is more than its bytes (a second name, a symbolic
 // link, attributes, a reader holding it open). Whatever happens, the editor
 // keeps running with the user's text and its modified state; the file holds
-// either its old content or the complete new one, the latter only when the
-// save said it was done; and it stays the file it was.
+// its old content, the complete new one (only then is the save done), or
+// what its journal finishes at the next open; and it stays the file it was.
 #include "unit/document_fixture.h"
 
 #include <algorithm>
@@ -50,10 +50,21 @@ protected:
         ExpectOldOrNew(path, oldContent, bSaved);
         return bSaved;
     }
+    void SetUp() override
+    {
+        DocumentFixture::SetUp();
+        RemoveJournals();
+    }
     void TearDown() override
     {
         g_saveCalls = SYSTEM_SAVE_CALLS;
+        RemoveJournals();
         DocumentFixture::TearDown();
+    }
+    static void RemoveJournals()
+    {
+        for (const std::string& name : JournalFiles())
+            DeleteFileA((JournalFolder() + "\\" + name).c_str());
     }
 };
 
@@ -114,9 +125,9 @@ bool MakeSymbolicLink(const std::string& dir, const std::string& target, const s
 struct Fault {
     unsigned nCalls = 0;
     unsigned nFailAt = 0;
+    DWORD dwError = ERROR_IO_DEVICE;
     const char* pszFailed = "";
     std::string document;
-    size_t cbLongest = 0;
     size_t cbSeen = 0;
 };
 Fault g_fault;
@@ -129,6 +140,7 @@ bool FailsNow(const char* pszCall)
     if (++g_fault.nCalls != g_fault.nFailAt)
         return false;
     g_fault.pszFailed = pszCall;
+    SetLastError(g_fault.dwError);
     return true;
 }
 
@@ -137,46 +149,36 @@ BOOL WINAPI FaultyWriteFile(HANDLE h, LPCVOID p, DWORD cb, LPDWORD pcbDone, LPOV
     if (!FailsNow("WriteFile"))
         return WriteFile(h, p, cb, pcbDone, o);
     WriteFile(h, p, cb / 2, pcbDone, o);
-    SetLastError(ERROR_IO_DEVICE);
+    SetLastError(g_fault.dwError);
     return FALSE;
 }
 
 BOOL WINAPI FaultyFlushFileBuffers(HANDLE h)
 {
-    if (!FailsNow("FlushFileBuffers"))
-        return FlushFileBuffers(h);
-    SetLastError(ERROR_IO_DEVICE);
-    return FALSE;
+    return !FailsNow("FlushFileBuffers") && FlushFileBuffers(h);
 }
 
 BOOL WINAPI FaultySetEndOfFile(HANDLE h)
 {
-    if (!FailsNow("SetEndOfFile"))
-        return SetEndOfFile(h);
-    SetLastError(ERROR_IO_DEVICE);
-    return FALSE;
+    return !FailsNow("SetEndOfFile") && SetEndOfFile(h);
 }
 
-BOOL WINAPI FaultyDeleteFileA(LPCSTR pszPath)
-{
-    if (!FailsNow("DeleteFileA"))
-        return DeleteFileA(pszPath);
-    SetLastError(ERROR_SHARING_VIOLATION);
-    return FALSE;
-}
-
-HANDLE WINAPI FaultyCreateFileA(LPCSTR pszPath, DWORD dwAccess, DWORD dwShare,
+HANDLE WINAPI FaultyCreateFileW(LPCWSTR pszPath, DWORD dwAccess, DWORD dwShare,
                                 LPSECURITY_ATTRIBUTES pSecurity, DWORD dwCreation, DWORD dwFlags,
                                 HANDLE hTemplate)
 {
-    if (!FailsNow("CreateFileA"))
-        return CreateFileA(pszPath, dwAccess, dwShare, pSecurity, dwCreation, dwFlags, hTemplate);
-    SetLastError(ERROR_ACCESS_DENIED);
-    return INVALID_HANDLE_VALUE;
+    if (FailsNow("CreateFileW"))
+        return INVALID_HANDLE_VALUE;
+    return CreateFileW(pszPath, dwAccess, dwShare, pSecurity, dwCreation, dwFlags, hTemplate);
+}
+
+BOOL WINAPI FaultySetFileInformationByHandle(HANDLE h, FILE_INFO_BY_HANDLE_CLASS c, LPVOID p, DWORD cb)
+{
+    return !FailsNow("SetFileInformationByHandle") && SetFileInformationByHandle(h, c, p, cb);
 }
 
 const SaveCalls FAULTY_SAVE_CALLS = {FaultyWriteFile, FaultyFlushFileBuffers, FaultySetEndOfFile,
-                                     FaultyDeleteFileA, FaultyCreateFileA};
+                                     FaultyCreateFileW, FaultySetFileInformationByHandle};
 
 }  // namespace
 
@@ -261,66 +263,135 @@ TEST_F(SaveFaultTest, HiddenAndReadOnlyFilesKeepTheirAttributes)
     }
 }
 
-// Each call of a save that can fail, failed in turn, for a text longer and
-// one shorter than the file, on a plain file and a hard-linked one. Whatever fails, the file holds its old bytes or
-// the whole new text, the save says done only for the latter, the file is
-// never longer than the longer text, and nothing is left beside it except a
-// file whose removal was the refused call, which then holds a whole text.
-TEST_F(SaveFaultTest, EachStepThatFailsLeavesTheOldBytesOrTheWholeNewText)
+// Each call of a save that can fail, failed in turn, for texts that change
+// the middle of the file and end shorter, longer, or only cut it. After any
+// failure the file holds its old bytes, or it has a journal, which the next
+// open offers to finish and Yes finishes; the save says done only with the
+// new text in the file; the file never grows past the longer text; nothing
+// is left beside it, and no journal after the next open.
+TEST_F(SaveFaultTest, EachStepThatFailsLeavesTheOldTextOrAJournalThatFinishesTheNewOne)
 {
     std::string oldText;
-    while (oldText.size() < 6000)
+    while (oldText.size() < 20000)
         oldText += "alte Zeile " + std::to_string(oldText.size()) + "\r\n";
-    const std::string texts[] = {oldText.substr(0, 2500) + "k\xFCrzer", oldText + oldText + "l\xE4nger"};
+    const std::string texts[] = {oldText.substr(0, 9000) + "k\xFCrzer",
+                                 oldText.substr(0, 9000) + "l\xE4nger" + oldText.substr(8000),
+                                 oldText.substr(0, 10000)};
     const std::string path = m_dir / "Notiz.txt";
-    const std::string link = m_dir / "Verweis.txt";
-    g_saveCalls = FAULTY_SAVE_CALLS;
     for (const std::string& newText : texts) {
-        for (const bool bLinked : {false, true}) {
-            // The failed call's name, "" when the save made fewer calls.
-            auto saveFailingAt = [&](unsigned nFailAt) -> std::string {
-                for (const std::string& name : FilesIn(m_dir.Path()))
-                    DeleteFileA((m_dir / name).c_str());
-                EXPECT_TRUE(WriteBytes(path, oldText));
-                if (bLinked) {
-                    EXPECT_TRUE(CreateHardLinkA(link.c_str(), path.c_str(), NULL));
-                }
-                UseFile(path);
-                SetPaneText(newText);
-                SendMessageA(g_hwndEdit, EM_SETMODIFY, TRUE, 0);
-                g_fault = Fault();
-                g_fault.nFailAt = nFailAt;
-                g_fault.document = path;
-                g_fault.cbLongest = std::max(oldText.size(), newText.size());
-                const bool bSaved = SaveDocument(g_hwndEdit) != FALSE;
+        for (unsigned nFailAt = 1;; ++nFailAt) {
+            RemoveJournals();
+            ASSERT_TRUE(WriteBytes(path, oldText));
+            UseFile(path);
+            SetPaneText(newText);
+            SendMessageA(g_hwndEdit, EM_SETMODIFY, TRUE, 0);
+            g_fault = Fault();
+            g_fault.nFailAt = nFailAt;
+            g_fault.document = path;
+            g_saveCalls = FAULTY_SAVE_CALLS;
+            const bool bSaved = SaveDocument(g_hwndEdit) != FALSE;
+            g_saveCalls = SYSTEM_SAVE_CALLS;
+            SCOPED_TRACE(std::to_string(newText.size()) + " bytes, call " + std::to_string(nFailAt) +
+                         " fails: " + g_fault.pszFailed);
+            const std::string onDisk = ReadBytes(path);
+            EXPECT_TRUE(bSaved ? onDisk == newText : onDisk == oldText || !JournalFiles().empty())
+                << (bSaved ? "done, but not the new text" : "neither the old text nor a journal");
+            EXPECT_LE(g_fault.cbSeen, std::max(oldText.size(), newText.size()));
+            EXPECT_EQ(FilesIn(m_dir.Path()), std::vector<std::string>{"Notiz.txt"});
 
-                SCOPED_TRACE(std::string(bLinked ? "linked" : "plain") + ", " +
-                             std::to_string(newText.size()) + " bytes, call " +
-                             std::to_string(nFailAt) + " fails: " + g_fault.pszFailed);
-                const std::string onDisk = ReadBytes(path);
-                EXPECT_TRUE(onDisk == newText || (!bSaved && onDisk == oldText))
-                    << (bSaved ? "done, but not the new text" : "neither old nor new text")
-                    << " (" << onDisk.size() << " bytes)";
-                EXPECT_LE(g_fault.cbSeen, g_fault.cbLongest);
-                if (bLinked) {
-                    EXPECT_TRUE(ReadBytes(link) == onDisk) << "both names are one file";
-                }
-                std::vector<std::string> others;
-                for (const std::string& name : FilesIn(m_dir.Path())) {
-                    if (name != "Notiz.txt" && name != "Verweis.txt")
-                        others.push_back(name);
-                }
-                const bool bDeleteRefused = std::string(g_fault.pszFailed) == "DeleteFileA";
-                EXPECT_LE(others.size(), bDeleteRefused ? 1u : 0u) << "a stray file";
-                for (const std::string& name : others) {
-                    const std::string kept = ReadBytes(m_dir / name);
-                    EXPECT_TRUE(kept == oldText || kept == newText) << name << " holds no whole text";
-                }
-                return g_fault.nCalls >= nFailAt ? g_fault.pszFailed : "";
-            };
-            for (unsigned nFailAt = 1; !saveFailingAt(nFailAt).empty(); ++nFailAt) {
-            }
+            DialogScript script({Answer(IDYES)});
+            OfferToFinishSave(g_hwndMain, Wide(path).c_str());
+            const std::string finished = ReadBytes(path);
+            EXPECT_TRUE(finished == newText || (finished == oldText && script.Done() == 0))
+                << finished.size() << " bytes after the next open, asked " << script.Done();
+            EXPECT_TRUE(JournalFiles().empty());
+            if (g_fault.nCalls < nFailAt)
+                break;
         }
+    }
+}
+
+// Where no private place has room for the journal, the save says so and
+// writes nothing.
+TEST_F(SaveFaultTest, WithoutRoomForTheJournalTheSaveSaysSoAndWritesNothing)
+{
+    ASSERT_TRUE(WriteBytes(m_dir / "voll.txt", "alter Inhalt"));
+    UseFile(m_dir / "voll.txt");
+    Type("neuer Inhalt");
+    g_fault = Fault();
+    g_fault.nFailAt = 1;
+    g_fault.dwError = ERROR_DISK_FULL;
+    g_saveCalls.pfnCreateFileW = FaultyCreateFileW;
+    DialogScript script({Answer(IDOK)});
+    EXPECT_FALSE(Save());
+    g_saveCalls = SYSTEM_SAVE_CALLS;
+    ASSERT_EQ(script.Done(), 1u);
+    EXPECT_EQ(script.Seen()[0].text.rfind("Das Dokument wurde nicht gespeichert", 0), 0u);
+    EXPECT_EQ(ReadBytes(m_dir / "voll.txt"), "alter Inhalt");
+    EXPECT_TRUE(JournalFiles().empty());
+}
+
+// A journal kept by a save whose cut failed, then torn, or its file changed
+// by another program since: the next open finishes only a whole journal of
+// a file as that save left it (and asks first); a torn one goes without a
+// word; for a changed file it asks whether to discard it, and never applies it.
+TEST_F(SaveFaultTest, TheJournalsHeaderTellsATornJournalAndAChangedFile)
+{
+    std::string oldText;
+    while (oldText.size() < 9000)
+        oldText += "Zeile " + std::to_string(oldText.size()) + "\r\n";
+    const std::string newText = oldText.substr(0, 5000);
+    const std::string path = m_dir / "Brief.txt";
+    enum Change { NONE, JOURNAL_CUT, HEADER_BYTE, FILE_HEAD, FILE_LONGER };
+    const struct {
+        Change change;
+        int nAnswer;          // 0: no question
+        const char* pszAsked;
+        bool bFinished;
+        bool bKept;
+    } cases[] = {
+        {NONE, IDNO, "nicht fertig gespeichert.", false, true},
+        {NONE, IDYES, "nicht fertig gespeichert.", true, false},
+        {JOURNAL_CUT, 0, "", false, false},
+        {HEADER_BYTE, 0, "", false, false},
+        {FILE_HEAD, IDNO, "von einem anderen Programm", false, true},
+        {FILE_LONGER, IDYES, "von einem anderen Programm", false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("case " + std::to_string(&c - cases));
+        RemoveJournals();
+        ASSERT_TRUE(WriteBytes(path, oldText));
+        UseFile(path);
+        SetPaneText(newText);
+        g_fault = Fault();
+        g_fault.nFailAt = 1;
+        g_saveCalls.pfnSetEndOfFile = FaultySetEndOfFile;
+        EXPECT_FALSE(SaveDocument(g_hwndEdit));
+        g_saveCalls = SYSTEM_SAVE_CALLS;
+        const std::vector<std::string> journals = JournalFiles();
+        ASSERT_EQ(journals.size(), 1u);
+        const std::string journal = JournalFolder() + "\\" + journals[0];
+        std::string bytes = ReadBytes(journal);
+        if (c.change == JOURNAL_CUT)
+            bytes.pop_back();
+        if (c.change == HEADER_BYTE)
+            bytes[40] ^= 1;
+        ASSERT_TRUE(WriteBytes(journal, bytes));
+        std::string left = ReadBytes(path);
+        if (c.change == FILE_HEAD)
+            left[0] = '#';
+        if (c.change == FILE_LONGER)
+            left += "x";
+        ASSERT_TRUE(WriteBytes(path, left));
+
+        DialogScript script({Answer(c.nAnswer ? c.nAnswer : IDCANCEL)});
+        OfferToFinishSave(g_hwndMain, Wide(path).c_str());
+        ASSERT_EQ(script.Done(), c.nAnswer ? 1u : 0u);
+        if (c.nAnswer) {
+            EXPECT_NE(script.Seen()[0].text.find(c.pszAsked), std::string::npos) << script.Seen()[0].text;
+        }
+        EXPECT_TRUE(ReadBytes(path) == (c.bFinished ? newText : left));
+        EXPECT_EQ(JournalFiles().size(), c.bKept ? 1u : 0u);
     }
 }
 
