@@ -10,7 +10,6 @@
 #include "app/state.h"
 #include "document/chosenname.h"
 #include "document/document.h"
-#include "macro/macro.h"
 #include "res/resource.h"
 
 void FormatSavePrompt(char* pszOut, const char* pszFormat, const char* pszName)
@@ -43,7 +42,6 @@ BOOL QuerySaveChanges(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
     FormatSavePrompt(pszMessage, pszSecond, g_szFileName);
     LoadStringA(hInstance, IDS_APPNAME, pszSecond, PROMPT_HALF - 1);
 
-    EndPlaybackBeforeOwnWindow();
     switch (MessageBoxA(hwndMain, pszMessage, pszSecond, MB_YESNOCANCEL | MB_ICONEXCLAMATION)) {
     case IDYES:
         return FileSave(hInstance, hwndMain, hwndEdit) ? TRUE : FALSE;
@@ -107,14 +105,12 @@ static void ShowFileReplaced(HINSTANCE hInstance, HWND hwndMain)
     char szCaption[PROMPT_HALF] = "";
     LoadStringA(hInstance, IDS_FILE_REPLACED, szText, PROMPT_HALF - 1);
     LoadStringA(hInstance, IDS_APPNAME, szCaption, PROMPT_HALF - 1);
-    EndPlaybackBeforeOwnWindow();
     MessageBoxA(hwndMain, szText, szCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
 static BOOL RunFileDialog(decltype(&::GetOpenFileNameA) (*pfnGetDialog)(), OPENFILENAMEA* ofn,
                           BOOL bSaving)
 {
-    EndPlaybackBeforeOwnWindow();
     ForgetChosenName(bSaving);
     auto pfn = pfnGetDialog();
     return pfn ? pfn(ofn) : FALSE;

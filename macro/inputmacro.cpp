@@ -1,8 +1,7 @@
 // Recording through WH_KEYBOARD_LL and playing through SendInput. The hooks
 // run on the hook thread, and only copy, count and post: the system drops a
-// low-level hook that keeps it waiting. Each shared value is written by one
-// thread only; the requests to the hook thread are sent, so a hook is in or
-// out by the time its request returns.
+// low-level hook that keeps it waiting. The requests to the hook thread are
+// sent, so a hook is in or out by the time its request returns.
 #include "macro/inputmacro.h"
 
 #include "app/state.h"
@@ -15,13 +14,7 @@ constexpr UINT KEY_WAS_DOWN = KF_REPEAT;
 constexpr UINT KEY_RELEASED = KF_UP;
 constexpr UINT EVENT_EXTENDED = 0x8000;  // in paramH
 
-constexpr UINT_PTR STALL_TIMER_ID = 0x4D50;
-constexpr UINT_PTR NEXT_KEY_TIMER_ID = 0x4D51;
-constexpr UINT_PTR RECORD_CHECK_TIMER_ID = 0x4D52;
-constexpr UINT RECORD_CHECK_MS = 1000;
-// Input this much later than anything the recorder's hooks saw went past
-// them: the system has dropped them.
-constexpr LONG RECORD_LOST_MS = 250;
+UINT (WINAPI* g_pfnSendInput)(UINT, LPINPUT, int) = SendInput;
 
 // Distinct for distinct processes (an exclusive or is one to one), and never
 // 0, the mark of unmarked input: process ids are multiples of four.
@@ -41,6 +34,7 @@ static BOOL IsOwnInput(ULONG_PTR extra)
 
 enum HostRequest : UINT {
     HOST_RECORD = WM_APP,  // returns whether the recorder is in
+    HOST_RENEW_RECORD,     // the same
     HOST_END_RECORD,
     HOST_WATCH,            // returns whether the watch is in
     HOST_END_WATCH,
@@ -48,24 +42,30 @@ enum HostRequest : UINT {
 };
 
 static HWND s_hwndHost;  // the hook thread's message-only window
-static HHOOK s_hRecordHook, s_hRecordMouseHook, s_hWatchHook, s_hMouseWatchHook;
+static HHOOK s_hRecordHook, s_hWatchHook, s_hMouseWatchHook;
 
 // Written by the hook thread.
-static BYTE s_keyDown[256];          // to tell a repeat from a first press
-static volatile DWORD s_dwLastSeen;  // time of the last event the recorder saw
-static volatile LONG s_cSeen;        // played events the watch has seen
-// Written by the window's thread; the watch clears s_bKeysWanted too, at
-// the user's first key or button.
-static volatile LONG s_cSent;        // played events sent
-static volatile LONG s_bPlaying;
-static volatile LONG s_bKeysWanted;  // played keys may reach their windows
+static BOOL s_bInRecordProc;             // a renewed hook calls the old one next
+static BYTE s_keyDown[256];              // to tell a repeat from a first press
+static volatile LONG s_bHookSawKey;      // the recorder has seen a key...
+static volatile DWORD s_dwFirstHooked;   // ...first at this time
+static volatile LONG s_cSeen;            // played events the watch has seen
+static HeldKeys s_passed;                // played presses the watch let through
+// Written by the window's thread.
+static volatile LONG s_cSent;            // played events sent
+// Both: the window's thread holds keys back, the watch at the user's input.
+static volatile LONG s_bKeysWanted;
 
-// The player's own, on the window's thread.
+// The window's thread's own.
 static MacroEvent* s_pNextToSend;  // the first event not yet sent
-static HeldKeys s_held;            // what the sent events left down
-static BOOL s_bNextDue;            // the next run waits for this thread's keys
-static BOOL s_bEndReported;
+static const MacroEvent* s_pLastSent;
+static HeldKeys s_sentHeld;        // what the sent events hold down: runs are cut where nothing is
+static HWND s_hwndRunFocus;        // the focus when the last run went out
 static HHOOK s_hQueueHook;
+static BOOL s_bTakingEarlyKeys;    // a recording has begun and its hook has not caught up
+static DWORD s_dwRecordStart;
+static MacroEvent* s_pEarlyHead;   // what the window took before the hook saw any key
+static MacroEvent* s_pEarlyTail;
 
 EVENTMSG KeyEventFromLowLevel(UINT message, const KBDLLHOOKSTRUCT* pKey, BOOL bWasDown, HWND hwnd)
 {
@@ -112,7 +112,7 @@ INPUT InputFromKeyEvent(UINT message, UINT paramL, UINT paramH)
     return in;
 }
 
-// The window a journal recorder names: the focus of the foreground thread.
+// The window the keys go to: the focus of the foreground thread.
 static HWND FocusWindow()
 {
     GUITHREADINFO info = {};
@@ -125,51 +125,100 @@ static HWND FocusWindow()
 LRESULT CALLBACK KeyboardRecordProc(int code, WPARAM wParam, LPARAM lParam)
 {
     const UINT message = static_cast<UINT>(wParam);
-    if (code == HC_ACTION && (IsKeyPress(message) || IsKeyRelease(message))) {
-        const auto* pKey = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-        s_dwLastSeen = pKey->time;
-        const BYTE vk = static_cast<BYTE>(pKey->vkCode);
-        const BOOL bWasDown = s_keyDown[vk];
-        s_keyDown[vk] = IsKeyPress(message);
-        if (!IsOwnInput(pKey->dwExtraInfo)) {
-            const EVENTMSG ev = KeyEventFromLowLevel(message, pKey, bWasDown, FocusWindow());
-            RecordKeyEvent(&ev);
+    const auto* pKey = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    if (code != HC_ACTION || s_bInRecordProc || !(IsKeyPress(message) || IsKeyRelease(message))
+        || IsOwnInput(pKey->dwExtraInfo))
+        return CallNextHookEx(NULL, code, wParam, lParam);
+    if (!s_bHookSawKey) {
+        s_dwFirstHooked = pKey->time;
+        InterlockedExchange(&s_bHookSawKey, TRUE);
+    }
+    const BYTE vk = static_cast<BYTE>(pKey->vkCode);
+    const BOOL bWasDown = s_keyDown[vk];
+    s_keyDown[vk] = IsKeyPress(message);
+    const EVENTMSG ev = KeyEventFromLowLevel(message, pKey, bWasDown, FocusWindow());
+    AppendMacroEvent(&ev);
+    s_bInRecordProc = TRUE;
+    const LRESULT result = CallNextHookEx(NULL, code, wParam, lParam);
+    s_bInRecordProc = FALSE;
+    return result;
+}
+
+static void Unhook(HHOOK* phHook)
+{
+    if (*phHook)
+        UnhookWindowsHookEx(*phHook);
+    *phHook = NULL;
+}
+
+static void DropWatch()
+{
+    Unhook(&s_hWatchHook);
+    Unhook(&s_hMouseWatchHook);
+}
+
+// The releases of the keys in pHeld, marked as releases, into inputs.
+static UINT MakeReleases(const HeldKeys* pHeld, INPUT* inputs)
+{
+    UINT n = 0;
+    for (int vk = 255; vk >= 0; --vk) {
+        if (pHeld->bDown[vk]) {
+            const MacroEvent up = ReleaseOf(pHeld->press[vk]);
+            inputs[n] = InputFromKeyEvent(up.message, up.paramL, up.paramH);
+            inputs[n++].ki.dwExtraInfo = MACRO_RELEASE_TAG;
         }
     }
-    return CallNextHookEx(NULL, code, wParam, lParam);
+    return n;
 }
 
-// Only notes that the hooks still see input (see RecordCheckTimerProc).
-static LRESULT CALLBACK MouseRecordProc(int code, WPARAM wParam, LPARAM lParam)
+// On the hook thread: lets go of what the played keys hold down, and then
+// passes on the user's key, if one is given, so that it arrives plain.
+static void ReleasePassedKeys(UINT message, const KBDLLHOOKSTRUCT* pUserKey)
 {
-    if (code == HC_ACTION)
-        s_dwLastSeen = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam)->time;
-    return CallNextHookEx(NULL, code, wParam, lParam);
+    INPUT inputs[257];
+    UINT n = MakeReleases(&s_passed, inputs);
+    if (pUserKey) {
+        const EVENTMSG ev = KeyEventFromLowLevel(message, pUserKey, FALSE, NULL);
+        inputs[n] = InputFromKeyEvent(ev.message, ev.paramL, ev.paramH);
+        inputs[n++].ki.dwExtraInfo = MACRO_RELEASE_TAG;
+    }
+    s_passed = {};
+    if (n)
+        SendInput(n, inputs, sizeof(INPUT));
 }
 
-static void StopForUser()
+// The user's key or button: the playback ends. TRUE when the key has to
+// wait for the macro's keys to go up.
+static BOOL StopForUser(UINT message, const KBDLLHOOKSTRUCT* pKey)
 {
-    if (InterlockedExchange(&s_bKeysWanted, FALSE))
-        PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_USER_INPUT, 0);
+    if (!InterlockedExchange(&s_bKeysWanted, FALSE))
+        return FALSE;
+    PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_USER, 0);
+    const BOOL bHeld = s_passed.cDown != 0;
+    ReleasePassedKeys(message, bHeld ? pKey : NULL);
+    return bHeld;
 }
 
-LRESULT CALLBACK KeyboardPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK PlayedKeyWatchProc(int code, WPARAM wParam, LPARAM lParam)
 {
+    const UINT message = static_cast<UINT>(wParam);
     const auto* pKey = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
     if (code == HC_ACTION && pKey->dwExtraInfo == MACRO_INPUT_TAG) {
         const LONG cSeen = InterlockedIncrement(&s_cSeen);
         if (!s_bKeysWanted) {
-            if (!s_bPlaying && cSeen >= s_cSent)
+            if (cSeen >= s_cSent)
                 PostMessageA(s_hwndHost, HOST_DROP_WATCH, 0, 0);
             return 1;  // sent before the stop: it must reach no window now
         }
-        // The next run is sent from the queue, not from here: sending inside
-        // the hook would run it again inside itself.
+        const EVENTMSG ev = KeyEventFromLowLevel(message, pKey, FALSE, NULL);
+        NoteKeyEvent(&s_passed, {NULL, ev.message, ev.paramL, ev.paramH, ev.time, NULL});
+        // The next run is sent from the window's thread once it has taken
+        // these keys; sent from here it would run inside this hook.
         if (cSeen == s_cSent)
             PostMessageA(g_hwndMain, WMU_PLAYNEXTKEY, 0, 0);
-    } else if (code == HC_ACTION && pKey->dwExtraInfo != MACRO_RELEASE_TAG
-               && IsKeyPress(static_cast<UINT>(wParam))) {
-        StopForUser();
+    } else if (code == HC_ACTION && pKey->dwExtraInfo != MACRO_RELEASE_TAG && IsKeyPress(message)
+               && StopForUser(message, pKey)) {
+        return 1;  // it goes in again behind the releases
     }
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
@@ -182,61 +231,59 @@ static LRESULT CALLBACK MousePlaybackProc(int code, WPARAM wParam, LPARAM lParam
         case WM_RBUTTONDOWN:
         case WM_MBUTTONDOWN:
         case WM_XBUTTONDOWN:
-            StopForUser();
+            StopForUser(0, NULL);
             break;
         }
     }
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
-static void Unhook(HHOOK* phHook)
+static LRESULT RenewRecordHook()
 {
-    if (*phHook)
-        UnhookWindowsHookEx(*phHook);
-    *phHook = NULL;
-}
-
-static void DropWatch(HWND hwndHost)
-{
-    KillTimer(hwndHost, HOST_DROP_WATCH);
-    Unhook(&s_hWatchHook);
-    Unhook(&s_hMouseWatchHook);
+    // The new hook goes in before the old one comes out, so that no key
+    // passes between them; the old one passes on what the new one saw.
+    HHOOK hHook = g_pfnSetWindowsHookEx(WH_KEYBOARD_LL, KeyboardRecordProc, g_hInstance, 0);
+    if (!hHook)
+        return FALSE;
+    Unhook(&s_hRecordHook);
+    s_hRecordHook = hHook;
+    return TRUE;
 }
 
 static LRESULT CALLBACK HookHostProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (uMsg) {
     case HOST_RECORD:
-        ZeroMemory(s_keyDown, sizeof s_keyDown);
-        s_dwLastSeen = GetTickCount();
-        s_hRecordHook = g_pfnSetWindowsHookEx(WH_KEYBOARD_LL, KeyboardRecordProc, g_hInstance, 0);
-        if (s_hRecordHook)
-            s_hRecordMouseHook = g_pfnSetWindowsHookEx(WH_MOUSE_LL, MouseRecordProc, g_hInstance, 0);
-        return s_hRecordHook != NULL;
+        // A key held since before the start repeats as a key already down.
+        for (int vk = 0; vk < 256; ++vk)
+            s_keyDown[vk] = (GetAsyncKeyState(vk) & 0x8000) != 0;
+        s_bHookSawKey = FALSE;
+        return RenewRecordHook();
+    case HOST_RENEW_RECORD:
+        return RenewRecordHook();
     case HOST_END_RECORD:
         Unhook(&s_hRecordHook);
-        Unhook(&s_hRecordMouseHook);
         return 0;
     case HOST_WATCH:
-        DropWatch(hwnd);
+        DropWatch();
         s_cSeen = 0;
-        s_hWatchHook = g_pfnSetWindowsHookEx(WH_KEYBOARD_LL, KeyboardPlaybackProc, g_hInstance, 0);
+        s_passed = {};
+        s_bKeysWanted = TRUE;
+        s_hWatchHook = g_pfnSetWindowsHookEx(WH_KEYBOARD_LL, PlayedKeyWatchProc, g_hInstance, 0);
         if (s_hWatchHook)
             s_hMouseWatchHook = g_pfnSetWindowsHookEx(WH_MOUSE_LL, MousePlaybackProc, g_hInstance, 0);
         return s_hWatchHook != NULL;
     case HOST_END_WATCH:
         // Keys sent before the end may still be on their way: the watch
-        // stays to hold them back until it has seen them all, or for as
-        // long as a key may take.
+        // stays to hold them back until it has seen them all.
+        s_bKeysWanted = FALSE;
+        ReleasePassedKeys(0, NULL);
         if (s_cSeen >= s_cSent)
-            DropWatch(hwnd);
-        else
-            SetTimer(hwnd, HOST_DROP_WATCH, MACRO_STALL_MS, NULL);
+            DropWatch();
         return 0;
     case HOST_DROP_WATCH:
-    case WM_TIMER:
-        if (!s_bPlaying)
-            DropWatch(hwnd);
+        if (!s_bKeysWanted)
+            DropWatch();
         return 0;
     }
     return DefWindowProcA(hwnd, uMsg, wParam, lParam);
@@ -280,6 +327,29 @@ static BOOL StartHookThread()
     return s_hwndHost != NULL;
 }
 
+// A key that reached this thread's queue before the recorder's hook was in
+// (the window was busy when the start chord came) is the recording's too;
+// once the hook has seen a key, every later one is the hook's.
+static void TakeEarlyKey(const MSG* pMsg)
+{
+    if (static_cast<LONG>(pMsg->time - s_dwRecordStart) <= 0)
+        return;
+    if (s_bHookSawKey && static_cast<LONG>(pMsg->time - s_dwFirstHooked) >= 0) {
+        s_bTakingEarlyKeys = FALSE;
+        return;
+    }
+    const UINT hiword = HIWORD(pMsg->lParam);
+    const EVENTMSG ev = {pMsg->message, static_cast<UINT>((pMsg->wParam & 0xFF) | (hiword << 8)),
+                         1u | ((hiword & KEY_EXTENDED) ? EVENT_EXTENDED : 0), pMsg->time, pMsg->hwnd};
+    AppendEventTo(&s_pEarlyHead, &s_pEarlyTail, &ev);
+}
+
+BOOL IsPlayedKey(const MSG* pMsg)
+{
+    return pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST
+           && GetMessageExtraInfo() == static_cast<LPARAM>(MACRO_INPUT_TAG);
+}
+
 static LRESULT CALLBACK QueueWatchProc(int code, WPARAM wParam, LPARAM lParam)
 {
     auto* pMsg = reinterpret_cast<MSG*>(lParam);
@@ -287,13 +357,12 @@ static LRESULT CALLBACK QueueWatchProc(int code, WPARAM wParam, LPARAM lParam)
         if (pMsg->message == WM_CANCELJOURNAL && !pMsg->hwnd) {
             // A modal loop would dispatch it to no window; this one it keeps.
             PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_CANCEL, 0);
-        } else if (pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST) {
-            if (!s_bKeysWanted && GetMessageExtraInfo() == static_cast<LPARAM>(MACRO_INPUT_TAG)) {
+        } else if (IsPlayedKey(pMsg)) {
+            if (!s_bKeysWanted)
                 pMsg->message = WM_NULL;  // played before the end, taken after it
-            } else if (s_bNextDue && !HIWORD(GetQueueStatus(QS_KEY))) {
-                s_bNextDue = FALSE;
-                PostMessageA(g_hwndMain, WMU_PLAYNEXTKEY, 0, 0);
-            }
+        } else if (s_bTakingEarlyKeys && (IsKeyPress(pMsg->message) || IsKeyRelease(pMsg->message))
+                   && !IsOwnInput(static_cast<ULONG_PTR>(GetMessageExtraInfo()))) {
+            TakeEarlyKey(pMsg);
         }
     }
     return CallNextHookEx(s_hQueueHook, code, wParam, lParam);
@@ -302,86 +371,70 @@ static LRESULT CALLBACK QueueWatchProc(int code, WPARAM wParam, LPARAM lParam)
 void WatchThreadQueue()
 {
     if (!s_hQueueHook)
-        s_hQueueHook = SetWindowsHookExA(WH_GETMESSAGE, QueueWatchProc, NULL, GetCurrentThreadId());
+        s_hQueueHook = g_pfnSetWindowsHookEx(WH_GETMESSAGE, QueueWatchProc, NULL, GetCurrentThreadId());
 }
 
-static VOID CALLBACK RecordCheckTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD)
+BOOL StartKeyboardRecording(DWORD dwStart)
 {
-    // The system drops a low-level hook without a word; what it cannot hide
-    // is the time of the last input, which the hooks would have seen.
-    LASTINPUTINFO info = {sizeof info, 0};
-    if (GetLastInputInfo(&info) && static_cast<LONG>(info.dwTime - s_dwLastSeen) > RECORD_LOST_MS) {
-        KillTimer(hwnd, idEvent);
-        PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_HOOK_LOST, 0);
-    }
-}
-
-BOOL StartKeyboardRecording()
-{
-    if (!StartHookThread())
+    if (!StartHookThread() || !SendMessageA(s_hwndHost, HOST_RECORD, 0, 0))
         return FALSE;
-    if (!SendMessageA(s_hwndHost, HOST_RECORD, 0, 0))
-        return FALSE;
-    SetTimer(g_hwndMain, RECORD_CHECK_TIMER_ID, RECORD_CHECK_MS, RecordCheckTimerProc);
+    s_dwRecordStart = dwStart;
+    s_pEarlyHead = s_pEarlyTail = NULL;
+    s_bTakingEarlyKeys = TRUE;
     return TRUE;
+}
+
+BOOL RenewKeyboardRecording()
+{
+    return SendMessageA(s_hwndHost, HOST_RENEW_RECORD, 0, 0) != 0;
 }
 
 void StopKeyboardRecording()
 {
-    KillTimer(g_hwndMain, RECORD_CHECK_TIMER_ID);
-    if (s_hwndHost)
-        SendMessageA(s_hwndHost, HOST_END_RECORD, 0, 0);
+    SendMessageA(s_hwndHost, HOST_END_RECORD, 0, 0);
+    s_bTakingEarlyKeys = FALSE;
+    if (s_pEarlyHead) {
+        s_pEarlyTail->pNext = g_pMacroHead;
+        g_pMacroHead = s_pEarlyHead;
+    }
+    s_pEarlyHead = s_pEarlyTail = NULL;
 }
 
-static void ReportEnd(MacroEnd reason)
+// Sends the events from the cursor on, as many as a run holds: up to where
+// the recording saw the focus move, else cut after the last event at which
+// no key is held, if there is one.
+static MacroEnd SendNextRun()
 {
-    if (s_bEndReported)
-        return;
-    s_bEndReported = TRUE;
-    KillTimer(g_hwndMain, STALL_TIMER_ID);
-    PostMessageA(g_hwndMain, WMU_MACROENDED, reason, 0);
-}
-
-static VOID CALLBACK StallTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD)
-{
-    KillTimer(hwnd, idEvent);
-    if (s_bPlaying && s_cSeen < s_cSent)
-        ReportEnd(MACRO_END_HOOK_LOST);
-}
-
-static VOID CALLBACK NextKeyTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD)
-{
-    KillTimer(hwnd, idEvent);
-    PlayNextInputRun();
-}
-
-// Sends the events from the cursor on, as many as a run holds, cut after
-// the last event at which no key is held, if there is one.
-static BOOL SendNextRun()
-{
-    HeldKeys probe = s_held;
+    HeldKeys probe = s_sentHeld;
     UINT n = 0, nCut = 0;
+    BOOL bFocusMoves = FALSE;
     for (const MacroEvent* p = s_pNextToSend; p && n < MACRO_RUN_EVENTS; p = p->pNext) {
+        if (n > 0 && p->hwnd != s_pNextToSend->hwnd) {
+            bFocusMoves = TRUE;
+            break;
+        }
         NoteKeyEvent(&probe, *p);
         ++n;
         if (probe.cDown == 0)
             nCut = n;
     }
-    if (nCut == 0 || n < MACRO_RUN_EVENTS)
+    if (bFocusMoves || nCut == 0 || n < MACRO_RUN_EVENTS)
         nCut = n;
     INPUT inputs[MACRO_RUN_EVENTS];
     g_pMacroPos = s_pNextToSend;
     for (UINT i = 0; i < nCut; ++i) {
         inputs[i] = InputFromKeyEvent(s_pNextToSend->message, s_pNextToSend->paramL, s_pNextToSend->paramH);
-        NoteKeyEvent(&s_held, *s_pNextToSend);
+        NoteKeyEvent(&s_sentHeld, *s_pNextToSend);
+        s_pLastSent = s_pNextToSend;
         s_pNextToSend = s_pNextToSend->pNext;
     }
     // Counted first: the watch may see the keys before SendInput returns.
     InterlockedExchangeAdd(&s_cSent, static_cast<LONG>(nCut));
-    if (SendInput(nCut, inputs, sizeof(INPUT)) != nCut)
-        return FALSE;
-    SetTimer(g_hwndMain, STALL_TIMER_ID, MACRO_STALL_MS, StallTimerProc);
-    return TRUE;
+    const UINT nTaken = g_pfnSendInput(nCut, inputs, sizeof(INPUT));
+    if (nTaken == nCut)
+        return MACRO_GOING_ON;
+    InterlockedExchangeAdd(&s_cSent, -static_cast<LONG>(nCut - nTaken));
+    return MACRO_END_BLOCKED;
 }
 
 BOOL StartInputPlayback()
@@ -389,72 +442,44 @@ BOOL StartInputPlayback()
     if (!g_pMacroHead || !StartHookThread())
         return FALSE;
     s_cSent = 0;
-    s_bPlaying = TRUE;
-    s_bKeysWanted = TRUE;
-    s_bEndReported = FALSE;
-    s_bNextDue = FALSE;
-    ZeroMemory(&s_held, sizeof s_held);
+    s_sentHeld = {};
     s_pNextToSend = g_pMacroHead;
-    if (!SendMessageA(s_hwndHost, HOST_WATCH, 0, 0) || !SendNextRun()) {
-        StopInputPlayback();
-        return FALSE;
-    }
-    return TRUE;
+    s_pLastSent = NULL;
+    return SendMessageA(s_hwndHost, HOST_WATCH, 0, 0) != 0;
 }
 
-void PlayNextInputRun()
+BOOL InputRunSeen()
 {
-    // Only once the watch has seen every key sent: a request left in the
-    // queue by a playback that has ended since finds nothing to do.
-    if (!s_bPlaying || !s_bKeysWanted || s_bEndReported || s_cSeen < s_cSent)
-        return;
-    // The watch sees a key before this thread has handled it, and this
-    // request outranks key input in the queue; sent at once, the whole macro
-    // would pile up ahead of a Record or a close. So the next run waits until
-    // the thread has taken its waiting keys (a timer message, too, comes only
-    // once no input is waiting).
-    if (HIWORD(GetQueueStatus(QS_KEY))) {
-        s_bNextDue = TRUE;
-        SetTimer(g_hwndMain, NEXT_KEY_TIMER_ID, USER_TIMER_MINIMUM, NextKeyTimerProc);
-        return;
-    }
-    s_bNextDue = FALSE;
+    return s_cSeen >= s_cSent;
+}
+
+MacroEnd PlayNextInputRun()
+{
+    if (!s_bKeysWanted)
+        return MACRO_END_USER;
     if (!s_pNextToSend)
-        ReportEnd(MACRO_END_DONE);
-    else if (!SendNextRun())
-        ReportEnd(MACRO_END_DONE);
+        return MACRO_END_DONE;
+    // Keys follow the focus only where the recording saw it move; a window
+    // that came forward by itself must not get the rest.
+    const HWND hwndFocus = FocusWindow();
+    if (s_pLastSent && s_pNextToSend->hwnd == s_pLastSent->hwnd && hwndFocus != s_hwndRunFocus)
+        return MACRO_END_FOCUS_MOVED;
+    s_hwndRunFocus = hwndFocus;
+    return SendNextRun();
 }
 
 void SendKeyReleases(const HeldKeys* pHeld)
 {
     INPUT releases[256];
-    UINT n = 0;
-    for (int vk = 255; vk >= 0; --vk) {
-        if (pHeld->bDown[vk]) {
-            const MacroEvent up = ReleaseOf(pHeld->press[vk]);
-            releases[n] = InputFromKeyEvent(up.message, up.paramL, up.paramH);
-            releases[n++].ki.dwExtraInfo = MACRO_RELEASE_TAG;
-        }
-    }
-    if (n)
+    if (const UINT n = MakeReleases(pHeld, releases))
         SendInput(n, releases, sizeof(INPUT));
 }
 
 void StopInputPlayback()
 {
-    if (!s_bPlaying)
-        return;
-    s_bKeysWanted = FALSE;
-    s_bPlaying = FALSE;
-    s_bNextDue = FALSE;
-    s_bEndReported = TRUE;
-    KillTimer(g_hwndMain, STALL_TIMER_ID);
-    KillTimer(g_hwndMain, NEXT_KEY_TIMER_ID);
-    if (s_hwndHost)
-        SendMessageA(s_hwndHost, HOST_END_WATCH, 0, 0);
-    // A key left down stays down for the whole desktop, and the user's next
-    // keys would become shortcuts.
-    SendKeyReleases(&s_held);
-    ZeroMemory(&s_held, sizeof s_held);
+    // The watch releases what it let through: a key left down stays down
+    // for the whole desktop, and the user's next keys would be shortcuts.
+    SendMessageA(s_hwndHost, HOST_END_WATCH, 0, 0);
     s_pNextToSend = NULL;
+    s_pLastSent = NULL;
 }

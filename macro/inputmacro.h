@@ -17,41 +17,49 @@
 // nor count another copy's keys as its own.
 ULONG_PTR MacroInputTag(DWORD dwProcessId);
 extern const ULONG_PTR MACRO_INPUT_TAG;    // played keys
-extern const ULONG_PTR MACRO_RELEASE_TAG;  // releases sent after a playback
+extern const ULONG_PTR MACRO_RELEASE_TAG;  // releases, and a user's key passed on after them
 
-// A playback whose watch has seen none of its keys for this long ends: the
-// system has dropped the hook.
+// A run of keys the watch has not seen within this time never went in.
 constexpr UINT MACRO_STALL_MS = 1500;
 // At most this many events go out in one SendInput call; a run is cut
-// where no key is held, so that stopping between runs leaves none down.
+// where no key is held, so that stopping between runs leaves none down,
+// and where the recording saw the focus move.
 constexpr UINT MACRO_RUN_EVENTS = 32;
 
-// FALSE when the system refuses the hook.
-BOOL StartKeyboardRecording();
+// How played keys go in; tests put a function here that takes only part of
+// a run, as Windows does when a window of higher integrity has the focus.
+extern UINT (WINAPI* g_pfnSendInput)(UINT, LPINPUT, int);
+
+// FALSE when the system refuses the hook. Keys this thread takes from its
+// queue after dwStart that the hook came in too late for are recorded too.
+BOOL StartKeyboardRecording(DWORD dwStart);
+// Puts the hook in afresh, so that one the system dropped unseen is back;
+// FALSE when the system refuses it.
+BOOL RenewKeyboardRecording();
 void StopKeyboardRecording();
 
-// Plays the macro from its first event; FALSE (nothing sent) when that
-// cannot be done. Each run of keys goes out once the one before it has been
-// seen by the watch and taken by this thread, so that a stop stops the keys
-// at once. The end is reported with WMU_MACROENDED: the last key taken, a
-// key or button of the user's, or the watch lost.
+// Watches the played keys from the first; FALSE when that cannot be done.
 BOOL StartInputPlayback();
-void PlayNextInputRun();  // WMU_PLAYNEXTKEY
-// Sends nothing more, lets no key already sent reach a window, and releases
-// every key the macro pressed and left down.
+// Sends the next run: MACRO_GOING_ON, or why the playback ends. The watch
+// posts WMU_PLAYNEXTKEY once it has seen the whole run.
+MacroEnd PlayNextInputRun();
+BOOL InputRunSeen();
+// Sends nothing more, holds back what is on its way, and releases every
+// key the macro pressed and left down.
 void StopInputPlayback();
+BOOL IsPlayedKey(const MSG* pMsg);
 
 // Releases the keys in pHeld through SendInput, marked as releases.
 void SendKeyReleases(const HeldKeys* pHeld);
 
 // Watches what this thread takes from its queue, in every loop that takes
 // it (menus, message boxes, dialogs): the system's WM_CANCELJOURNAL, which
-// such loops would drop, and played keys that arrive after their playback.
-// Installed before the first recording or playback either way, and kept.
+// such loops would drop, played keys that arrive after their playback, and
+// the keys a recording's hook came too late for. Installed once, and kept.
 void WatchThreadQueue();
 
 LRESULT CALLBACK KeyboardRecordProc(int code, WPARAM wParam, LPARAM lParam);
-LRESULT CALLBACK KeyboardPlaybackProc(int code, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK PlayedKeyWatchProc(int code, WPARAM wParam, LPARAM lParam);
 
 // The EVENTMSG a journal recorder receives for this low-level key event.
 EVENTMSG KeyEventFromLowLevel(UINT message, const KBDLLHOOKSTRUCT* pKey, BOOL bWasDown, HWND hwnd);

@@ -1,6 +1,7 @@
 #include "macro/journal.h"
 
 #include "app/state.h"
+#include "macro/inputmacro.h"
 
 static BOOL s_bPlaying;     // from the start until the last event is taken
 static BOOL s_bAsked;       // HC_GETNEXT has come at least once
@@ -11,16 +12,23 @@ LRESULT CALLBACK JournalRecordProc(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code < 0)
         return CallNextHookEx(g_hJournalHook, code, wParam, lParam);
-    if (code == HC_ACTION)
-        RecordKeyEvent(reinterpret_cast<const EVENTMSG*>(lParam));
+    const auto* pEvent = reinterpret_cast<const EVENTMSG*>(lParam);
+    if (code == HC_ACTION && (IsKeyPress(pEvent->message) || IsKeyRelease(pEvent->message)))
+        AppendMacroEvent(pEvent);
     return 0;
+}
+
+static void RemoveJournalHook()
+{
+    if (g_hJournalHook)
+        UnhookWindowsHookEx(g_hJournalHook);
+    g_hJournalHook = NULL;
 }
 
 static void EndJournalPlayback()
 {
     s_bPlaying = FALSE;
-    UnhookWindowsHookEx(g_hJournalHook);
-    g_hJournalHook = NULL;
+    RemoveJournalHook();
     // The cursor stays until the main window has taken the end: the key just
     // taken is dispatched first, and if it is Record it must find the
     // playback still running, so that it ends it instead of starting over.
@@ -55,33 +63,37 @@ LRESULT CALLBACK JournalPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
     return 0;  // no delay: the macro plays at the system's pace
 }
 
-HHOOK StartJournalRecording()
+BOOL StartJournalRecording()
 {
-    return g_pfnSetWindowsHookEx(WH_JOURNALRECORD, JournalRecordProc, g_hInstance, 0);
+    g_hJournalHook = g_pfnSetWindowsHookEx(WH_JOURNALRECORD, JournalRecordProc, g_hInstance, 0);
+    return g_hJournalHook != NULL;
 }
 
-HHOOK StartJournalPlayback()
+void StopJournalRecording()
+{
+    RemoveJournalHook();
+}
+
+BOOL StartJournalPlayback()
 {
     s_bAsked = FALSE;
     s_bEventTaken = FALSE;
     ZeroMemory(&s_held, sizeof s_held);
     s_bPlaying = TRUE;
-    HHOOK hHook = g_pfnSetWindowsHookEx(WH_JOURNALPLAYBACK, JournalPlaybackProc, g_hInstance, 0);
-    s_bPlaying = hHook != NULL;
-    return hHook;
+    g_hJournalHook = g_pfnSetWindowsHookEx(WH_JOURNALPLAYBACK, JournalPlaybackProc, g_hInstance, 0);
+    s_bPlaying = g_hJournalHook != NULL;
+    return s_bPlaying;
 }
 
 void StopJournalPlayback()
 {
     s_bPlaying = FALSE;
+    RemoveJournalHook();
+    SendKeyReleases(&s_held);
+    ZeroMemory(&s_held, sizeof s_held);
 }
 
 BOOL JournalPlaybackAsked()
 {
     return s_bAsked;
-}
-
-const HeldKeys* JournalHeldKeys()
-{
-    return &s_held;
 }

@@ -20,6 +20,8 @@
 #define IDS_SAVE_REFUSED   10
 #define IDS_CHOICE_UNKNOWN 11
 #define IDS_FILE_REPLACED  12
+#define IDS_RECORDING_ENDED 13
+#define IDS_PLAYBACK_BLOCKED 14
 
 #define IDM_NEW            40001
 #define IDM_OPEN           40002
