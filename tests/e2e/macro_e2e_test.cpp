@@ -40,6 +40,9 @@ void ToggleRecording(const EditorProcess& editor, bool bOn)
         << RemoteWindowText(editor.Main());
 }
 
+// A run of a playback: the most a window that takes the focus can be given.
+constexpr size_t MACRO_RUN_KEYS = 16;
+
 std::string PaneText(const EditorProcess& editor)
 {
     return RemoteWindowText(editor.Pane());
@@ -130,5 +133,172 @@ TEST(Macro, ClosingDuringAPlaybackShowsThePromptAndNoPlayedKeyAnswersIt)
     Sleep(300);
     EXPECT_LE(PaneText(editor).size(), nAtPrompt + 1) << "the playback went on after the prompt";
     EXPECT_TRUE(KeyUp('N'));
+    EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+}
+
+namespace {
+
+// The editor starts and stops recording with a chord typed as X keys.
+void ToggleRecordingByX(const EditorProcess& editor, const std::string& keys, bool bOn)
+{
+    ASSERT_TRUE(BringToFront(editor.Main()));
+    ASSERT_TRUE(RunXdotool(keys, editor.Main()));
+    ASSERT_TRUE(WaitUntil([&] { return CaptionMarked(editor.Main()) == bOn; })) << RemoteWindowText(editor.Main());
+}
+
+// Held as long as a person holds it: the X server repeats the R.
+const char HELD_RECORD_CHORD[] = "keydown ctrl+shift+r sleep 0.9 keyup r keyup shift keyup ctrl";
+
+// A window of this test program on a thread of its own, which takes each key
+// slowly, as a busy program does.
+LRESULT CALLBACK SlowKeysProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (uMsg == WM_KEYDOWN)
+        Sleep(300);
+    if (uMsg == WM_CHAR)
+        SetPropA(hwnd, "typed", reinterpret_cast<HANDLE>(reinterpret_cast<ULONG_PTR>(GetPropA(hwnd, "typed")) + 1));
+    return DefWindowProcA(hwnd, uMsg, wParam, lParam);
+}
+
+DWORD WINAPI SlowWindowThreadProc(LPVOID pvHwnd)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = SlowKeysProc;
+    wc.hInstance = GetModuleHandleA(NULL);
+    wc.lpszClassName = "SlowKeys";
+    RegisterClassA(&wc);
+    *static_cast<HWND*>(pvHwnd) = CreateWindowExA(0, "SlowKeys", "Langsam", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                                  60, 60, 300, 120, NULL, NULL, wc.hInstance, NULL);
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return 0;
+}
+
+int Typed(HWND hwnd)
+{
+    return static_cast<int>(reinterpret_cast<ULONG_PTR>(GetPropA(hwnd, "typed")));
+}
+
+}  // namespace
+
+// Auto-repeat of a held chord is no new command, at the start or the stop.
+TEST(Macro, HeldChordsStartAndStopOnceAndThePlaybackTypesTheMacro)
+{
+    EditorProcess editor;
+    ASSERT_TRUE(editor.Start());
+    ToggleRecordingByX(editor, HELD_RECORD_CHORD, true);
+    ASSERT_TRUE(RunXdotool("type hello"));
+    ASSERT_TRUE(WaitUntil([&] { return PaneText(editor) == "hello"; })) << PaneText(editor);
+    ToggleRecordingByX(editor, HELD_RECORD_CHORD, false);
+    ASSERT_TRUE(RunXdotool("keydown ctrl+shift+p sleep 0.5 keyup p keyup shift keyup ctrl"));
+    ASSERT_TRUE(WaitUntil([&] { return PaneText(editor) == "hellohello"; })) << PaneText(editor);
+    EXPECT_FALSE(CaptionMarked(editor.Main()));
+    EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+}
+
+// A program slow to take its keys is no sign that the recording's hook is
+// gone: the recording goes on until the user stops it.
+TEST(Macro, ARecordingGoesOnWhileAnotherProgramIsSlowToTakeItsKeys)
+{
+    HWND hwndSlow = NULL;
+    HANDLE hThread = CreateThread(NULL, 0, SlowWindowThreadProc, &hwndSlow, 0, NULL);
+    ASSERT_TRUE(WaitUntil([&] { return hwndSlow != NULL; }));
+    EditorProcess editor;
+    ASSERT_TRUE(editor.Start());
+    ToggleRecordingByX(editor, "key ctrl+shift+r", true);
+    ASSERT_TRUE(BringToFront(hwndSlow));
+    ASSERT_TRUE(RunXdotool("type ab", hwndSlow));
+    ASSERT_TRUE(WaitUntil([&] { return Typed(hwndSlow) == 2; }));
+    // Longer than the editor ever took to give up on such a recording.
+    Sleep(2000);
+    EXPECT_TRUE(CaptionMarked(editor.Main()));
+    ToggleRecordingByX(editor, "key ctrl+shift+r", false);
+    ASSERT_TRUE(RunXdotool("key ctrl+shift+p", editor.Main()));
+    ASSERT_TRUE(WaitUntil([&] { return PaneText(editor) == "ab"; })) << PaneText(editor);
+    PostMessageA(hwndSlow, WM_CLOSE, 0, 0);
+    PostThreadMessageA(GetThreadId(hThread), WM_QUIT, 0, 0);
+    WaitForSingleObject(hThread, 5000);
+    CloseHandle(hThread);
+    EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+}
+
+// Typed at once after the chord while the editor is still pasting: the keys
+// wait in its queue, and they are the macro's all the same.
+TEST(Macro, KeysTypedRightAfterTheChordWhileTheEditorIsBusyAreRecorded)
+{
+    const std::string big(2 << 20, 'w');
+    ASSERT_TRUE(OpenClipboard(NULL));
+    EmptyClipboard();
+    HGLOBAL hText = GlobalAlloc(GMEM_MOVEABLE, big.size() + 1);
+    memcpy(GlobalLock(hText), big.c_str(), big.size() + 1);
+    GlobalUnlock(hText);
+    SetClipboardData(CF_TEXT, hText);
+    CloseClipboard();
+    EditorProcess editor;
+    ASSERT_TRUE(editor.Start());
+    ASSERT_TRUE(BringToFront(editor.Main()));
+    ASSERT_TRUE(RunXdotool("key ctrl+v key ctrl+shift+r type hello", editor.Main()));
+    const auto length = [&] { return SendMessageA(editor.Pane(), WM_GETTEXTLENGTH, 0, 0); };
+    ASSERT_TRUE(WaitUntil([&] { return length() == static_cast<LRESULT>(big.size() + 5); }, 30000)) << length();
+    ToggleRecordingByX(editor, "key ctrl+shift+r", false);
+    ASSERT_TRUE(RunXdotool("key ctrl+shift+p", editor.Main()));
+    ASSERT_TRUE(WaitUntil([&] { return length() == static_cast<LRESULT>(big.size() + 10); }, 30000)) << length();
+    EXPECT_EQ(PaneText(editor).substr(big.size()), "hellohello");
+    EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+}
+
+// The editor's own menu and Find dialog take the played keys as they took
+// the typed ones: "b" and "h" reach the menu, Escape the dialog.
+TEST(Macro, AMacroThroughTheMenuAndTheFindDialogPlaysExactly)
+{
+    EditorProcess editor;
+    ASSERT_TRUE(editor.Start());
+    ToggleRecordingByX(editor, "key ctrl+shift+r", true);
+    ASSERT_TRUE(RunXdotool("type ab"));
+    ASSERT_TRUE(RunXdotool("key shift+F10 sleep 0.3 key h"));
+    ASSERT_TRUE(WaitUntil([&] { return FindProcessWindow(editor.Pid(), "#32770", true) != NULL; }));
+    ASSERT_TRUE(RunXdotool("key Escape"));
+    ASSERT_TRUE(WaitUntil([&] { return FindProcessWindow(editor.Pid(), "#32770", true) == NULL; }));
+    ASSERT_TRUE(RunXdotool("type c"));
+    ASSERT_TRUE(WaitUntil([&] { return PaneText(editor) == "abc"; })) << PaneText(editor);
+    ToggleRecordingByX(editor, "key ctrl+shift+r", false);
+    ASSERT_TRUE(RunXdotool("key ctrl+shift+p"));
+    ASSERT_TRUE(WaitUntil([&] { return PaneText(editor) == "abcabc"; })) << PaneText(editor);
+    EXPECT_EQ(FindProcessWindow(editor.Pid(), "#32770", true), nullptr);
+    EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
+}
+
+// A window that comes forward by itself mid-playback, where the recording
+// never went, ends the playback: it gets at most the run on its way.
+TEST(Macro, AWindowComingForwardMidPlaybackEndsIt)
+{
+    EditorProcess editor;
+    ASSERT_TRUE(editor.Start());
+    const std::string typed(200, 'x');
+    ToggleRecordingByX(editor, "key ctrl+shift+r", true);
+    ASSERT_TRUE(RunXdotool("type " + typed));
+    ASSERT_TRUE(WaitUntil([&] { return PaneText(editor) == typed; }, 60000)) << PaneText(editor).size();
+    ToggleRecordingByX(editor, "key ctrl+shift+r", false);
+    ASSERT_TRUE(RunXdotool("key ctrl+shift+p"));
+    ASSERT_TRUE(WaitUntil([&] { return PaneText(editor).size() > typed.size() + 30; }, 30000));
+    HWND hwndOther = CreateWindowExA(0, "Edit", "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 300, 120,
+                                     NULL, NULL, GetModuleHandleA(NULL), NULL);
+    SetForegroundWindow(hwndOther);
+    SetFocus(hwndOther);
+    size_t nBefore = 0;
+    // Settled: nothing more arrives anywhere for a while.
+    ASSERT_TRUE(PumpUntil([&] {
+        const size_t n = PaneText(editor).size() + RemoteWindowText(hwndOther).size();
+        const bool bSettled = n == nBefore;
+        nBefore = n;
+        Sleep(300);
+        return bSettled;
+    }, 30000));
+    EXPECT_LE(RemoteWindowText(hwndOther).size(), MACRO_RUN_KEYS);
+    EXPECT_LT(PaneText(editor).size(), 2 * typed.size());
+    DestroyWindow(hwndOther);
     EXPECT_EQ(editor.CloseDiscardingChanges(), 1);
 }
