@@ -39,6 +39,7 @@ enum HostRequest : UINT {
     HOST_WATCH,            // returns whether the watch is in
     HOST_END_WATCH,
     HOST_DROP_WATCH,       // posted by the watch once it has seen every key sent
+    HOST_PASS_ON_USER_KEY, // posted by the watch
 };
 
 static HWND s_hwndHost;  // the hook thread's message-only window
@@ -51,6 +52,9 @@ static volatile LONG s_bHookSawKey;      // the recorder has seen a key...
 static volatile DWORD s_dwFirstHooked;   // ...first at this time
 static volatile LONG s_cSeen;            // played events the watch has seen
 static HeldKeys s_passed;                // played presses the watch let through
+static KBDLLHOOKSTRUCT s_userKey;        // the user's key that ended a playback...
+static BOOL s_bUserKeyHeldBack;          // ...held back until the macro's keys are up
+static BOOL s_bUserKeyUp;                // ...and its release with it
 // Written by the window's thread.
 static volatile LONG s_cSent;            // played events sent
 // Both: the window's thread holds keys back, the watch at the user's input.
@@ -171,32 +175,37 @@ static UINT MakeReleases(const HeldKeys* pHeld, INPUT* inputs)
     return n;
 }
 
-// On the hook thread: lets go of what the played keys hold down, and then
-// passes on the user's key, if one is given, so that it arrives plain.
-static void ReleasePassedKeys(UINT message, const KBDLLHOOKSTRUCT* pUserKey)
+// On the hook thread, once out of the hook (input sent inside it would
+// wait for this very thread): lets go of what the played keys hold down,
+// and then passes on the user's key, so that it arrives plain.
+static void PassOnUserKeyPlain()
 {
-    INPUT inputs[257];
+    INPUT inputs[258];
     UINT n = MakeReleases(&s_passed, inputs);
-    if (pUserKey) {
-        const EVENTMSG ev = KeyEventFromLowLevel(message, pUserKey, FALSE, NULL);
+    const UINT messages[] = {WM_KEYDOWN, WM_KEYUP};
+    for (UINT i = 0; i < (s_bUserKeyUp ? 2u : 1u); ++i) {
+        const EVENTMSG ev = KeyEventFromLowLevel(messages[i], &s_userKey, FALSE, NULL);
         inputs[n] = InputFromKeyEvent(ev.message, ev.paramL, ev.paramH);
         inputs[n++].ki.dwExtraInfo = MACRO_RELEASE_TAG;
     }
     s_passed = {};
-    if (n)
-        SendInput(n, inputs, sizeof(INPUT));
+    s_bUserKeyHeldBack = s_bUserKeyUp = FALSE;
+    SendInput(n, inputs, sizeof(INPUT));
 }
 
 // The user's key or button: the playback ends. TRUE when the key has to
 // wait for the macro's keys to go up.
-static BOOL StopForUser(UINT message, const KBDLLHOOKSTRUCT* pKey)
+static BOOL StopForUser(const KBDLLHOOKSTRUCT* pKey)
 {
     if (!InterlockedExchange(&s_bKeysWanted, FALSE))
         return FALSE;
     PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_USER, 0);
-    const BOOL bHeld = s_passed.cDown != 0;
-    ReleasePassedKeys(message, bHeld ? pKey : NULL);
-    return bHeld;
+    if (!pKey || !s_passed.cDown)
+        return FALSE;
+    s_userKey = *pKey;
+    s_bUserKeyHeldBack = TRUE;
+    PostMessageA(s_hwndHost, HOST_PASS_ON_USER_KEY, 0, 0);
+    return TRUE;
 }
 
 LRESULT CALLBACK PlayedKeyWatchProc(int code, WPARAM wParam, LPARAM lParam)
@@ -217,8 +226,11 @@ LRESULT CALLBACK PlayedKeyWatchProc(int code, WPARAM wParam, LPARAM lParam)
         if (cSeen == s_cSent)
             PostMessageA(g_hwndMain, WMU_PLAYNEXTKEY, 0, 0);
     } else if (code == HC_ACTION && pKey->dwExtraInfo != MACRO_RELEASE_TAG && IsKeyPress(message)
-               && StopForUser(message, pKey)) {
+               && StopForUser(pKey)) {
         return 1;  // it goes in again behind the releases
+    } else if (code == HC_ACTION && s_bUserKeyHeldBack && pKey->vkCode == s_userKey.vkCode) {
+        s_bUserKeyUp = TRUE;  // and so does its release, after it
+        return 1;
     }
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
@@ -231,7 +243,7 @@ static LRESULT CALLBACK MousePlaybackProc(int code, WPARAM wParam, LPARAM lParam
         case WM_RBUTTONDOWN:
         case WM_MBUTTONDOWN:
         case WM_XBUTTONDOWN:
-            StopForUser(0, NULL);
+            StopForUser(NULL);
             break;
         }
     }
@@ -277,13 +289,19 @@ static LRESULT CALLBACK HookHostProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM
         // Keys sent before the end may still be on their way: the watch
         // stays to hold them back until it has seen them all.
         s_bKeysWanted = FALSE;
-        ReleasePassedKeys(0, NULL);
+        if (s_bUserKeyHeldBack)
+            PassOnUserKeyPlain();
+        s_passed = {};
         if (s_cSeen >= s_cSent)
             DropWatch();
         return 0;
     case HOST_DROP_WATCH:
-        if (!s_bKeysWanted)
+        if (!s_bKeysWanted && !s_bUserKeyHeldBack)
             DropWatch();
+        return 0;
+    case HOST_PASS_ON_USER_KEY:
+        if (s_bUserKeyHeldBack)
+            PassOnUserKeyPlain();
         return 0;
     }
     return DefWindowProcA(hwnd, uMsg, wParam, lParam);
@@ -477,9 +495,12 @@ void SendKeyReleases(const HeldKeys* pHeld)
 
 void StopInputPlayback()
 {
-    // The watch releases what it let through: a key left down stays down
-    // for the whole desktop, and the user's next keys would be shortcuts.
     SendMessageA(s_hwndHost, HOST_END_WATCH, 0, 0);
+    // A key left down stays down for the whole desktop, and the user's next
+    // keys would be shortcuts. What was sent is let go, whether the watch saw
+    // it go in or not; a release of a key that is up does nothing.
+    SendKeyReleases(&s_sentHeld);
+    s_sentHeld = {};
     s_pNextToSend = NULL;
     s_pLastSent = NULL;
 }

@@ -12,18 +12,15 @@
 #include "macro/macroevents.h"
 
 // The mark on the keys a copy of the program sends, so that its recorder
-// passes them over and its player's watch counts them. The program starts
-// copies of itself, so each process has its own: a copy must neither skip
-// nor count another copy's keys as its own.
+// passes them over and its player's watch counts them; each copy has its own.
 ULONG_PTR MacroInputTag(DWORD dwProcessId);
 extern const ULONG_PTR MACRO_INPUT_TAG;    // played keys
 extern const ULONG_PTR MACRO_RELEASE_TAG;  // releases, and a user's key passed on after them
 
 // A run of keys the watch has not seen within this time never went in.
 constexpr UINT MACRO_STALL_MS = 1500;
-// At most this many events go out in one SendInput call; a run is cut
-// where no key is held, so that stopping between runs leaves none down,
-// and where the recording saw the focus move.
+// At most this many events go out in one SendInput call; a run is cut where
+// the recording saw the focus move, else where no key is held.
 constexpr UINT MACRO_RUN_EVENTS = 32;
 
 // How played keys go in; tests put a function here that takes only part of
@@ -33,12 +30,12 @@ extern UINT (WINAPI* g_pfnSendInput)(UINT, LPINPUT, int);
 // FALSE when the system refuses the hook. Keys this thread takes from its
 // queue after dwStart that the hook came in too late for are recorded too.
 BOOL StartKeyboardRecording(DWORD dwStart);
-// Puts the hook in afresh, so that one the system dropped unseen is back;
-// FALSE when the system refuses it.
+// Puts the hook in afresh (one the system dropped unseen is back); FALSE
+// when the system refuses it.
 BOOL RenewKeyboardRecording();
 void StopKeyboardRecording();
 
-// Watches the played keys from the first; FALSE when that cannot be done.
+// FALSE when the played keys cannot be watched.
 BOOL StartInputPlayback();
 // Sends the next run: MACRO_GOING_ON, or why the playback ends. The watch
 // posts WMU_PLAYNEXTKEY once it has seen the whole run.
@@ -48,14 +45,12 @@ BOOL InputRunSeen();
 // key the macro pressed and left down.
 void StopInputPlayback();
 BOOL IsPlayedKey(const MSG* pMsg);
-
-// Releases the keys in pHeld through SendInput, marked as releases.
 void SendKeyReleases(const HeldKeys* pHeld);
 
-// Watches what this thread takes from its queue, in every loop that takes
-// it (menus, message boxes, dialogs): the system's WM_CANCELJOURNAL, which
-// such loops would drop, played keys that arrive after their playback, and
-// the keys a recording's hook came too late for. Installed once, and kept.
+// Watches what this thread takes from its queue, in every loop (menus,
+// message boxes, dialogs): the system's WM_CANCELJOURNAL, which such loops
+// would drop, played keys that arrive after their playback, and the keys a
+// recording's hook came too late for. Installed once, and kept.
 void WatchThreadQueue();
 
 LRESULT CALLBACK KeyboardRecordProc(int code, WPARAM wParam, LPARAM lParam);
@@ -63,8 +58,6 @@ LRESULT CALLBACK PlayedKeyWatchProc(int code, WPARAM wParam, LPARAM lParam);
 
 // The EVENTMSG a journal recorder receives for this low-level key event.
 EVENTMSG KeyEventFromLowLevel(UINT message, const KBDLLHOOKSTRUCT* pKey, BOOL bWasDown, HWND hwnd);
-
-// The keyboard input that plays one recorded key event.
 INPUT InputFromKeyEvent(UINT message, UINT paramL, UINT paramH);
 
 #endif

@@ -155,15 +155,19 @@ TEST_F(ResourceTest, StringsAreExactCodePage1252Texts)
         "Das Dokument kann nicht gespeichert werden.\n\n"
         "Unter seinem Namen findet sich jetzt eine andere Datei, die nicht \xFC" "berschrieben wird. "
         "Speichern Sie das Dokument mit \x84Speichern unter\x93 unter einem anderen Namen.",
+        "Die Aufzeichnung des Makros wurde beendet: Das System hat die Aufzeichnung der Tastatur "
+        "abgebrochen.\n\nDie bis dahin aufgezeichneten Tasten sind als Makro erhalten.",
+        "Die Wiedergabe des Makros wurde abgebrochen: Das System hat nicht alle Tasten angenommen.\n\n"
+        "Ein Teil des Makros wurde nicht ausgef\xFChrt.",
     };
-    static_assert(std::size(expected) == IDS_FILE_REPLACED, "one text per identifier");
-    for (UINT id = IDS_APPNAME; id <= IDS_FILE_REPLACED; ++id) {
+    static_assert(std::size(expected) == IDS_PLAYBACK_BLOCKED, "one text per identifier");
+    for (UINT id = IDS_APPNAME; id <= IDS_PLAYBACK_BLOCKED; ++id) {
         char text[256] = "";
         LoadStringA(s_hModule, id, text, sizeof text);
         EXPECT_STREQ(text, expected[id - 1]) << "string " << id;
     }
     char none[8] = "x";
-    EXPECT_EQ(LoadStringA(s_hModule, IDS_FILE_REPLACED + 1, none, sizeof none), 0);
+    EXPECT_EQ(LoadStringA(s_hModule, IDS_PLAYBACK_BLOCKED + 1, none, sizeof none), 0);
 }
 
 #pragma pack(push, 2)

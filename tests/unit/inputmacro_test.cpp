@@ -19,6 +19,8 @@ namespace {
 enum class HookSees { All, Nothing };
 volatile HookSees g_hookSees = HookSees::All;
 HOOKPROC g_pfnHook;
+HHOOK g_hLowLevelHook;          // the last one put in
+volatile bool g_bRefuseLowLevel;
 
 LRESULT CALLBACK GateProc(int code, WPARAM wParam, LPARAM lParam)
 {
@@ -33,8 +35,10 @@ HHOOK WINAPI RefuseJournalHooks(int idHook, HOOKPROC proc, HINSTANCE hInstance, 
         return NULL;
     if (idHook != WH_KEYBOARD_LL)
         return SetWindowsHookExA(idHook, proc, hInstance, dwThread);
+    if (g_bRefuseLowLevel)
+        return NULL;
     g_pfnHook = proc;
-    return SetWindowsHookExA(idHook, GateProc, hInstance, dwThread);
+    return g_hLowLevelHook = SetWindowsHookExA(idHook, GateProc, hInstance, dwThread);
 }
 
 bool KeyUp(WORD vk)
@@ -101,6 +105,17 @@ protected:
         return events;
     }
     static bool PlaybackOver() { return GetMacroRun() == MACRO_IDLE && !g_pMacroPos; }
+    // One message at a time: the playback keeps the queue from ever running dry.
+    void PlayTenKeys()
+    {
+        for (const DWORD start = GetTickCount(); PaneText().size() < 10 && GetTickCount() - start < 5000;) {
+            MSG msg;
+            if (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+                HandleLoopMessage(&msg, m_hAccel);
+            else
+                MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+        }
+    }
     bool WaitKeyUp(WORD vk) { return PumpUntil([vk] { return KeyUp(vk); }, 5000, m_hAccel); }
     // Records H held and repeated, Right (an extended key), Shift and H
     // again, pressed and released: a key pressed again is no repeat.
@@ -302,14 +317,7 @@ TEST_F(InputMacroTest, StoppingALongPlaybackLeavesTheRestUntyped)
         SetPaneText("");
         SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
         ASSERT_EQ(GetMacroRun(), MACRO_PLAY_INPUT);
-        // One message at a time: the playback keeps the queue from ever running dry.
-        for (const DWORD start = GetTickCount(); PaneText().size() < 10 && GetTickCount() - start < 5000;) {
-            MSG msg;
-            if (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
-                HandleLoopMessage(&msg, m_hAccel);
-            else
-                MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
-        }
+        PlayTenKeys();
         const size_t nBefore = PaneText().size();
         stop();
         EXPECT_EQ(GetMacroRun(), MACRO_IDLE);
@@ -322,6 +330,27 @@ TEST_F(InputMacroTest, StoppingALongPlaybackLeavesTheRestUntyped)
         EXPECT_EQ(text.find_first_not_of('a'), text.size() - (text[text.size() - 2] == 'x' ? 2 : 1)) << text;
         EXPECT_TRUE(WaitKeyUp('A'));
     }
+}
+
+// The user's key ends a playback that holds Shift, and arrives as typed:
+// the macro's Shift goes up before it.
+TEST_F(InputMacroTest, TheUsersKeyDuringAShiftedPlaybackArrivesPlain)
+{
+    g_pfnSetWindowsHookEx = RefuseJournalHooks;
+    std::vector<std::pair<UINT, WORD>> shifted = Typed('A', 300);
+    shifted.insert(shifted.begin(), {WM_KEYDOWN, VK_SHIFT});
+    shifted.push_back({WM_KEYUP, VK_SHIFT});
+    MakeMacro(shifted);
+    SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
+    PlayTenKeys();
+    SendChord({'X'});
+    ASSERT_TRUE(PumpUntil([this] { return PlaybackOver() && PaneText().find_first_of("xX") != std::string::npos; },
+                          5000, m_hAccel));
+    const std::string text = PaneText();
+    EXPECT_EQ(text.find_first_not_of('A'), text.size() - 1) << text;
+    EXPECT_EQ(text.back(), 'x') << text;
+    EXPECT_LT(text.size(), 200u) << "the playback went on";
+    EXPECT_TRUE(WaitKeyUp(VK_SHIFT));
 }
 
 UINT WINAPI SendHalf(UINT n, LPINPUT inputs, int cb)
@@ -370,8 +399,9 @@ static DWORD WINAPI TypeJKProc(LPVOID)
 
 // A busy window delays no key of the desktop and loses no key of the
 // recording: the recorder answers the system from its own thread. Wine
-// gives up on a low-level hook after two seconds.
-TEST_F(InputMacroTest, ARecordingSurvivesABlockedWindowAndEndsWhenItsHookIsLost)
+// gives up on a low-level hook after two seconds. A hook the system drops
+// goes in again; only one it refuses ends the recording.
+TEST_F(InputMacroTest, ARecordingSurvivesABlockedWindowAndADroppedHookAndEndsOnlyWhenRefused)
 {
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
     Command(IDM_RECORD);
@@ -386,13 +416,24 @@ TEST_F(InputMacroTest, ARecordingSurvivesABlockedWindowAndEndsWhenItsHookIsLost)
     EXPECT_EQ(GetMacroRun(), MACRO_RECORD_KEYBOARD);
     EXPECT_TRUE(g_bRecording);
 
-    // The system drops the hook (acted out by the gate): the recording ends
-    // as if Record had been pressed, keeping what it had.
-    g_hookSees = HookSees::Nothing;
+    // The system drops the hook unseen: it is put in again, and the
+    // recording goes on.
+    const HHOOK hDropped = g_hLowLevelHook;
+    UnhookWindowsHookEx(hDropped);
+    ASSERT_TRUE(PumpUntil([hDropped] { return g_hLowLevelHook != hDropped; }, 3000, m_hAccel));
     SendChord({'L'});
-    ASSERT_TRUE(PumpUntil([] { return !g_bRecording; }, 5000, m_hAccel));
+    ASSERT_TRUE(PumpUntil([] { return CountEvents() == 6; }, 5000, m_hAccel));
+    // Refused when it goes in again, the recording ends for all to see,
+    // keeping what it had.
+    g_bRefuseLowLevel = true;
+    {
+        DialogScript script({Answer(IDOK)});
+        ASSERT_TRUE(PumpUntil([] { return !g_bRecording; }, 5000, m_hAccel));
+        EXPECT_EQ(script.Done(), 1u);
+    }
+    g_bRefuseLowLevel = false;
     EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - Unbenannt");
-    EXPECT_EQ(CountEvents(), 4);
+    EXPECT_EQ(CountEvents(), 6);
     UpdatePlayMenuItem();
     EXPECT_FALSE(GetMenuState(g_hMenu, IDM_PLAY, MF_BYCOMMAND) & MF_GRAYED);
 }
