@@ -100,11 +100,6 @@ static void ShowMacroMessage(UINT idText)
     MessageBoxA(g_hwndMain, szText, szCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
-static BOOL IsMouseButton(int vk)
-{
-    return vk == VK_LBUTTON || vk == VK_RBUTTON || vk == VK_MBUTTON || vk == VK_XBUTTON1 || vk == VK_XBUTTON2;
-}
-
 // A held chord repeats its key, and each repeat is translated again.
 static BOOL IsChordRepeat()
 {
@@ -112,20 +107,14 @@ static BOOL IsChordRepeat()
 }
 
 // The keys as they stood when the chord came (the thread's key state
-// follows the messages it has taken, not the keyboard now).
+// follows the messages it has taken, not the keyboard now), each side of a
+// modifier apart, as the recorders name them.
 static void NoteStartKeys()
 {
     BYTE state[256] = {};
     GetKeyboardState(state);
     for (int vk = 0; vk < 256; ++vk)
-        s_macro.abStartKeys[vk] = (state[vk] & 0x80) && !IsMouseButton(vk) ? START_KEY_HELD : START_KEY_UP;
-    // A recorder may name a modifier by its side where the state names it
-    // only as such.
-    const BYTE sides[][3] = {{VK_SHIFT, VK_LSHIFT, VK_RSHIFT}, {VK_CONTROL, VK_LCONTROL, VK_RCONTROL},
-                             {VK_MENU, VK_LMENU, VK_RMENU}};
-    for (const auto& side : sides)
-        if (s_macro.abStartKeys[side[0]] == START_KEY_HELD)
-            s_macro.abStartKeys[side[1]] = s_macro.abStartKeys[side[2]] = START_KEY_HELD;
+        s_macro.abStartKeys[vk] = (state[vk] & 0x80) ? START_KEY_HELD : START_KEY_UP;
     if (g_pAcceleratorMsg)
         s_macro.abStartKeys[g_pAcceleratorMsg->wParam & 0xFF] = START_KEY_CHORD;
 }

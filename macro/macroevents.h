@@ -9,9 +9,8 @@
 
 // One recorded key event: a copy of the system's EVENTMSG, field for field.
 // paramL holds the virtual key in its low byte and the high word of the key
-// message's lParam above it; a VK_PACKET event holds its whole UTF-16
-// character there instead, which needs sixteen bits. hwnd is the window that
-// had the focus, which tells the player where the recording saw it move.
+// message's lParam above it (a VK_PACKET event: its UTF-16 character). hwnd,
+// the focus, tells the player where the recording saw the focus move.
 struct MacroEvent {
     MacroEvent* pNext;
     UINT message;
@@ -45,8 +44,8 @@ void AppendMacroEvent(const EVENTMSG* pEvent);
 void AppendEventTo(MacroEvent** ppHead, MacroEvent** ppTail, const EVENTMSG* pEvent);
 void FreeMacroEvents(MacroEvent* pFirst);
 
-// The keys a player has pressed and not yet released, each with the event
-// that pressed it, so that a release can be made to match.
+// Keys pressed and not yet released, each with the event that pressed it,
+// so that a release can be made to match.
 struct HeldKeys {
     MacroEvent press[256];
     BOOL bDown[256];
@@ -63,14 +62,13 @@ enum StartKey : BYTE {
     START_KEY_CHORD,  // the key that started the recording: never part of it
 };
 
-// Makes the events a recorder gathered (g_pMacroHead, in their order) into
-// the macro, once the recorder is out. Events at or after *pdwStop belong to
-// the stopping keystroke or came after it (NULL: a stop with no time of its
-// own, which keeps them all). A key held from the start whose
-// repeats and release are all that was seen is the start chord's, and goes;
-// one held while another key was pressed plays as it was typed, from a press
-// at the start. Presses still held at the end are the stopping chord, and go
-// too; any other key still held gets its release.
+// Makes the events a recorder gathered (g_pMacroHead) into the macro, once
+// the recorder is out. Events at or after *pdwStop belong to the stopping
+// chord or came after it (NULL: a stop with no time of its own keeps all).
+// A key held from the start goes with its repeats and release, unless
+// another key was pressed meanwhile: then it plays as typed, from a press at
+// the start. Presses still held at the end are the stopping chord's and go;
+// any other key still held gets its release.
 void FinishRecordedKeys(const BYTE* pabStartKeys, const DWORD* pdwStop);
 
 #endif

@@ -145,14 +145,10 @@ bool BringToFront(HWND hwnd)
 bool RunXdotool(const std::string& args, HWND hwnd)
 {
     static int s_nRun;
-    char szDone[MAX_PATH];
-    snprintf(szDone, sizeof szDone, "/tmp/tekstor-xdo-%lu-%d", GetCurrentProcessId(), ++s_nRun);
-    std::string focus;
-    if (hwnd) {
-        const auto xid = reinterpret_cast<ULONG_PTR>(GetPropA(hwnd, "__wine_x11_whole_window"));
-        focus = "xdotool windowfocus --sync " + std::to_string(xid) + "; ";
-    }
-    std::string cmd = "/bin/sh -c \"" + focus + "xdotool " + args + "; echo > " + szDone + "\"";
+    const std::string done = "/tmp/tekstor-xdo-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++s_nRun);
+    const auto xid = reinterpret_cast<ULONG_PTR>(hwnd ? GetPropA(hwnd, "__wine_x11_whole_window") : NULL);
+    const std::string focus = xid ? "xdotool windowfocus --sync " + std::to_string(xid) + "; " : "";
+    std::string cmd = "/bin/sh -c \"" + focus + "xdotool " + args + "; echo > " + done + "\"";
     STARTUPINFOA si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
@@ -161,9 +157,9 @@ bool RunXdotool(const std::string& args, HWND hwnd)
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     // Wine's handle of a Unix process does not tell when it ends.
-    const std::string done = std::string("Z:") + szDone;
-    const bool bDone = WaitUntil([&] { return GetFileAttributesA(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000);
-    DeleteFileA(done.c_str());
+    const std::string doneHere = "Z:" + done;
+    const bool bDone = WaitUntil([&] { return GetFileAttributesA(doneHere.c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000);
+    DeleteFileA(doneHere.c_str());
     return bDone;
 }
 

@@ -105,17 +105,6 @@ protected:
         return events;
     }
     static bool PlaybackOver() { return GetMacroRun() == MACRO_IDLE && !g_pMacroPos; }
-    // One message at a time: the playback keeps the queue from ever running dry.
-    void PlayTenKeys()
-    {
-        for (const DWORD start = GetTickCount(); PaneText().size() < 10 && GetTickCount() - start < 5000;) {
-            MSG msg;
-            if (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
-                HandleLoopMessage(&msg, m_hAccel);
-            else
-                MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
-        }
-    }
     bool WaitKeyUp(WORD vk) { return PumpUntil([vk] { return KeyUp(vk); }, 5000, m_hAccel); }
     // Records H held and repeated, Right (an extended key), Shift and H
     // again, pressed and released: a key pressed again is no repeat.
@@ -302,11 +291,14 @@ TEST_F(InputMacroTest, OnlyThisCopysOwnKeysAreLeftOut)
 }
 
 // Record, a system cancel (Ctrl+Esc, Ctrl+Alt+Del) and a key of the user's
-// stop a playback at once, whatever of it is already on its way.
+// stop a playback at once, whatever of it is already on its way; the
+// macro's Shift goes up first, so the user's key arrives plain.
 TEST_F(InputMacroTest, StoppingALongPlaybackLeavesTheRestUntyped)
 {
     g_pfnSetWindowsHookEx = RefuseJournalHooks;
-    MakeMacro(Typed('A', 300));
+    std::vector<std::pair<UINT, WORD>> shifted = Typed('A', 300);
+    shifted.insert(shifted.begin(), {WM_KEYDOWN, VK_SHIFT});
+    MakeMacro(shifted);
     // The user's key is seen on another thread: a run already queued may be
     // typed meanwhile.
     const std::pair<std::function<void()>, size_t> stops[] = {
@@ -317,7 +309,14 @@ TEST_F(InputMacroTest, StoppingALongPlaybackLeavesTheRestUntyped)
         SetPaneText("");
         SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
         ASSERT_EQ(GetMacroRun(), MACRO_PLAY_INPUT);
-        PlayTenKeys();
+        // One message at a time: the playback keeps the queue from ever running dry.
+        for (const DWORD start = GetTickCount(); PaneText().size() < 10 && GetTickCount() - start < 5000;) {
+            MSG msg;
+            if (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+                HandleLoopMessage(&msg, m_hAccel);
+            else
+                MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
+        }
         const size_t nBefore = PaneText().size();
         stop();
         EXPECT_EQ(GetMacroRun(), MACRO_IDLE);
@@ -327,30 +326,10 @@ TEST_F(InputMacroTest, StoppingALongPlaybackLeavesTheRestUntyped)
         ASSERT_TRUE(PumpUntil([this] { return PaneText().back() == 'z'; }, 5000, m_hAccel));
         const std::string text = PaneText();
         EXPECT_LE(text.size(), nBefore + nSlack + 2) << text;
-        EXPECT_EQ(text.find_first_not_of('a'), text.size() - (text[text.size() - 2] == 'x' ? 2 : 1)) << text;
+        EXPECT_EQ(text.find_first_not_of('A'), text.size() - (text[text.size() - 2] == 'x' ? 2 : 1)) << text;
         EXPECT_TRUE(WaitKeyUp('A'));
+        EXPECT_TRUE(WaitKeyUp(VK_SHIFT));
     }
-}
-
-// The user's key ends a playback that holds Shift, and arrives as typed:
-// the macro's Shift goes up before it.
-TEST_F(InputMacroTest, TheUsersKeyDuringAShiftedPlaybackArrivesPlain)
-{
-    g_pfnSetWindowsHookEx = RefuseJournalHooks;
-    std::vector<std::pair<UINT, WORD>> shifted = Typed('A', 300);
-    shifted.insert(shifted.begin(), {WM_KEYDOWN, VK_SHIFT});
-    shifted.push_back({WM_KEYUP, VK_SHIFT});
-    MakeMacro(shifted);
-    SendMessageA(g_hwndMain, WMU_PLAYMACRO, 0, 0);
-    PlayTenKeys();
-    SendChord({'X'});
-    ASSERT_TRUE(PumpUntil([this] { return PlaybackOver() && PaneText().find_first_of("xX") != std::string::npos; },
-                          5000, m_hAccel));
-    const std::string text = PaneText();
-    EXPECT_EQ(text.find_first_not_of('A'), text.size() - 1) << text;
-    EXPECT_EQ(text.back(), 'x') << text;
-    EXPECT_LT(text.size(), 200u) << "the playback went on";
-    EXPECT_TRUE(WaitKeyUp(VK_SHIFT));
 }
 
 UINT WINAPI SendHalf(UINT n, LPINPUT inputs, int cb)
@@ -383,8 +362,6 @@ TEST_F(InputMacroTest, APlaybackTheSystemTakesOnlyInPartEndsAndSaysSo)
         EXPECT_EQ(PaneText(), std::string(bPartial ? 0 : 15, 'A'));
         EXPECT_TRUE(WaitKeyUp(VK_SHIFT));
         EXPECT_TRUE(WaitKeyUp('A'));
-        UpdatePlayMenuItem();
-        EXPECT_FALSE(GetMenuState(g_hMenu, IDM_PLAY, MF_BYCOMMAND) & MF_GRAYED);
     }
     g_pfnSendInput = SendInput;
 }
@@ -431,7 +408,6 @@ TEST_F(InputMacroTest, ARecordingSurvivesABlockedWindowAndADroppedHookAndEndsOnl
         ASSERT_TRUE(PumpUntil([] { return !g_bRecording; }, 5000, m_hAccel));
         EXPECT_EQ(script.Done(), 1u);
     }
-    g_bRefuseLowLevel = false;
     EXPECT_EQ(WindowText(g_hwndMain), "Tekstor - Unbenannt");
     EXPECT_EQ(CountEvents(), 6);
     UpdatePlayMenuItem();
