@@ -139,9 +139,6 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WMU_PLAYMACRO:
         StartPlayback();
         return 0;
-    case WMU_PLAYNEXTKEY:
-        OnPlayedRunSeen();
-        return 0;
     case WMU_MACROENDED:
         OnMacroEnded(wParam);
         return 0;

@@ -12,7 +12,6 @@ struct MacroEvent;
 enum : UINT {
     WMU_OPENARGS = WM_USER,       // lParam: the argument string, wide
     WMU_PLAYMACRO = WM_USER + 1,  // no parameters
-    WMU_PLAYNEXTKEY = WM_USER + 2,  // no parameters: the last keys sent by a playback were seen
     WMU_MACROENDED = WM_USER + 3,   // wParam: a MacroEnd, why a recording or playback ended
 };
 

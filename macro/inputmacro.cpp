@@ -221,10 +221,6 @@ LRESULT CALLBACK PlayedKeyWatchProc(int code, WPARAM wParam, LPARAM lParam)
         }
         const EVENTMSG ev = KeyEventFromLowLevel(message, pKey, FALSE, NULL);
         NoteKeyEvent(&s_passed, {NULL, ev.message, ev.paramL, ev.paramH, ev.time, NULL});
-        // The next run is sent from the window's thread once it has taken
-        // these keys; sent from here it would run inside this hook.
-        if (cSeen == s_cSent)
-            PostMessageA(g_hwndMain, WMU_PLAYNEXTKEY, 0, 0);
     } else if (code == HC_ACTION && pKey->dwExtraInfo != MACRO_RELEASE_TAG && IsKeyPress(message)
                && StopForUser(pKey)) {
         return 1;  // it goes in again behind the releases

@@ -37,9 +37,9 @@ void StopKeyboardRecording();
 
 // FALSE when the played keys cannot be watched.
 BOOL StartInputPlayback();
-// Sends the next run: MACRO_GOING_ON, or why the playback ends. The watch
-// posts WMU_PLAYNEXTKEY once it has seen the whole run.
+// Sends the next run: MACRO_GOING_ON, or why the playback ends.
 MacroEnd PlayNextInputRun();
+// Whether the watch has seen every key sent.
 BOOL InputRunSeen();
 // Sends nothing more, holds back what is on its way, and releases every
 // key the macro pressed and left down.

@@ -33,6 +33,7 @@ static struct {
     BOOL bJournalPlaybackSilent;  // learnt once, kept for the run
     DWORD dwChordTime;            // when the chord that started the run was pressed
     DWORD dwMenuOpened;           // when the popup menu was last opened
+    DWORD dwRunSent;              // when the last run of a playback went out
     BYTE abStartKeys[256];        // recording: a StartKey for each key
     BOOL abChordKeys[256];        // waiting: the keys of the chord that asked to play
     HHOOK hModalWatch;
@@ -191,11 +192,15 @@ static void EndPlayback(MacroEnd reason)
         MessageBeep(0);
 }
 
+// The next run goes once the watch has seen the last one and this thread
+// has taken it: a timer comes only once no input waits, so whatever the
+// keys opened (a menu, a dialog) is there for the next ones.
 static void PlayNextRun()
 {
     const MacroEnd end = PlayNextInputRun();
+    s_macro.dwRunSent = GetTickCount();
     if (end == MACRO_GOING_ON)
-        SetMacroTimer(MACRO_STALL_MS);
+        SetMacroTimer(USER_TIMER_MINIMUM);
     else
         EndPlayback(end);
 }
@@ -306,7 +311,7 @@ static VOID CALLBACK MacroTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD)
     case MACRO_PLAY_INPUT:
         if (InputRunSeen())
             PlayNextRun();
-        else
+        else if (GetTickCount() - s_macro.dwRunSent > MACRO_STALL_MS)
             EndPlayback(MACRO_END_BLOCKED);
         break;
     default:
@@ -361,14 +366,6 @@ void OnMacroEnded(WPARAM reason)
         EndPlayback(static_cast<MacroEnd>(reason));
     else if (reason == MACRO_END_CANCEL && s_macro.run == MACRO_RECORD_JOURNAL)
         EndRecordingOnItsOwn();
-}
-
-void OnPlayedRunSeen()
-{
-    // A timer comes only once no input waits: the keys just seen have been
-    // taken, and so has whatever they opened.
-    if (s_macro.run == MACRO_PLAY_INPUT)
-        SetMacroTimer(USER_TIMER_MINIMUM);
 }
 
 void ReleaseMacro()

@@ -34,8 +34,6 @@ void NoteMenuOpened();
 
 // WMU_MACROENDED: a way reports why its recording or playback ended.
 void OnMacroEnded(WPARAM reason);
-// WMU_PLAYNEXTKEY: the watch has seen the last run of a playback.
-void OnPlayedRunSeen();
 // For the main window's end: no hook may outlive the list it reads.
 void ReleaseMacro();
 
