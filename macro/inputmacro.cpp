@@ -6,12 +6,6 @@
 
 #include "app/state.h"
 
-// Key lParam bits as a window sees them, moved up by 8 as the journal
-// recorder stores them above the virtual-key byte.
-constexpr UINT KEY_EXTENDED = KF_EXTENDED;
-constexpr UINT KEY_ALT_DOWN = KF_ALTDOWN;
-constexpr UINT KEY_WAS_DOWN = KF_REPEAT;
-constexpr UINT KEY_RELEASED = KF_UP;
 constexpr UINT EVENT_EXTENDED = 0x8000;  // in paramH
 
 UINT (WINAPI* g_pfnSendInput)(UINT, LPINPUT, int) = SendInput;
@@ -33,71 +27,67 @@ static BOOL IsOwnInput(ULONG_PTR extra)
 }
 
 enum HostRequest : UINT {
-    HOST_RECORD = WM_APP,  // returns whether the recorder is in
-    HOST_RENEW_RECORD,     // the same
+    HOST_RECORD = WM_APP,  // wParam: a new recording, else the same afresh; returns whether the hook is in
     HOST_END_RECORD,
     HOST_WATCH,            // returns whether the watch is in
     HOST_END_WATCH,
-    HOST_DROP_WATCH,       // posted by the watch once it has seen every key sent
-    HOST_PASS_ON_USER_KEY, // posted by the watch
+    HOST_SETTLE_WATCH,     // posted by the watch: a user's key waits, or every key sent was seen
 };
 
-static HWND s_hwndHost;  // the hook thread's message-only window
-static HHOOK s_hRecordHook, s_hWatchHook, s_hMouseWatchHook;
+// The hook thread's, but for cSent, which the window's thread counts.
+static struct {
+    HWND hwndHost;              // message-only
+    HHOOK hRecord, hWatch, hMouseWatch;
+    BOOL bInRecordProc;         // a renewed hook calls the old one next
+    BYTE keyDown[256];          // to tell a repeat from a first press
+    volatile LONG bSawKey;      // the recorder has seen a key...
+    volatile DWORD dwFirstKey;  // ...first at this time
+    volatile LONG cSeen, cSent; // played events the watch has seen, and sent
+    volatile LONG bKeysWanted;  // cleared by the window's thread, or by the watch at the user's input
+    HeldKeys passed;            // played presses the watch let through
+    KBDLLHOOKSTRUCT userKey;    // the user's key that ended a playback, held back (vkCode 0: none)...
+    BOOL bUserKeyUp;            // ...and its release with it
+} s_hook;
 
-// Written by the hook thread.
-static BOOL s_bInRecordProc;             // a renewed hook calls the old one next
-static BYTE s_keyDown[256];              // to tell a repeat from a first press
-static volatile LONG s_bHookSawKey;      // the recorder has seen a key...
-static volatile DWORD s_dwFirstHooked;   // ...first at this time
-static volatile LONG s_cSeen;            // played events the watch has seen
-static HeldKeys s_passed;                // played presses the watch let through
-static KBDLLHOOKSTRUCT s_userKey;        // the user's key that ended a playback...
-static BOOL s_bUserKeyHeldBack;          // ...held back until the macro's keys are up
-static BOOL s_bUserKeyUp;                // ...and its release with it
-// Written by the window's thread.
-static volatile LONG s_cSent;            // played events sent
-// Both: the window's thread holds keys back, the watch at the user's input.
-static volatile LONG s_bKeysWanted;
+// The window's thread's.
+static struct {
+    MacroEvent* pNextToSend;
+    HeldKeys sentHeld;          // what the sent events hold down: runs are cut where nothing is
+    HWND hwndRunFocus;          // the focus when the last run went out
+    HHOOK hQueueWatch;
+    BOOL bTakingEarlyKeys;      // a recording has begun and its hook has not caught up
+    DWORD dwRecordStart;
+    MacroEvent* pEarlyHead;     // what the window took before the hook saw any key
+    MacroEvent* pEarlyTail;
+} s_win;
 
-// The window's thread's own.
-static MacroEvent* s_pNextToSend;  // the first event not yet sent
-static const MacroEvent* s_pLastSent;
-static HeldKeys s_sentHeld;        // what the sent events hold down: runs are cut where nothing is
-static HWND s_hwndRunFocus;        // the focus when the last run went out
-static HHOOK s_hQueueHook;
-static BOOL s_bTakingEarlyKeys;    // a recording has begun and its hook has not caught up
-static DWORD s_dwRecordStart;
-static MacroEvent* s_pEarlyHead;   // what the window took before the hook saw any key
-static MacroEvent* s_pEarlyTail;
-
-EVENTMSG KeyEventFromLowLevel(UINT message, const KBDLLHOOKSTRUCT* pKey, BOOL bWasDown, HWND hwnd)
+// A key event as the journal recorder stores it: the key message's lParam
+// flags and scan code above the virtual-key byte.
+static EVENTMSG KeyEvent(UINT message, UINT vk, UINT hiword, DWORD time, HWND hwnd)
 {
-    EVENTMSG ev;
-    ev.message = message;
-    ev.time = pKey->time;
-    ev.hwnd = hwnd;
+    return {message, (vk & 0xFF) | (hiword << 8), 1u | ((hiword & KF_EXTENDED) ? EVENT_EXTENDED : 0), time, hwnd};
+}
+
+static EVENTMSG KeyEventFromLowLevel(UINT message, const KBDLLHOOKSTRUCT* pKey, BOOL bWasDown, HWND hwnd)
+{
     if (pKey->vkCode == VK_PACKET) {
         // A character from the touch keyboard or an input method: the
         // whole UTF-16 unit stands where a key has its scan code and flags.
-        ev.paramL = VK_PACKET | ((pKey->scanCode & 0xFFFF) << 8);
-        ev.paramH = 1;
-        return ev;
+        return {message, VK_PACKET | ((pKey->scanCode & 0xFFFF) << 8), 1, pKey->time, hwnd};
     }
-    const BOOL bExtended = (pKey->flags & LLKHF_EXTENDED) != 0;
-    UINT hiword = (pKey->scanCode & 0xFF) | (bExtended ? KEY_EXTENDED : 0);
+    UINT hiword = pKey->scanCode & 0xFF;
+    if (pKey->flags & LLKHF_EXTENDED)
+        hiword |= KF_EXTENDED;
     if (pKey->flags & LLKHF_ALTDOWN)
-        hiword |= KEY_ALT_DOWN;
+        hiword |= KF_ALTDOWN;
     if (IsKeyRelease(message))
-        hiword |= KEY_WAS_DOWN | KEY_RELEASED;
+        hiword |= KF_REPEAT | KF_UP;
     else if (bWasDown)
-        hiword |= KEY_WAS_DOWN;
-    ev.paramL = (pKey->vkCode & 0xFF) | (hiword << 8);
-    ev.paramH = 1 | (bExtended ? EVENT_EXTENDED : 0);
-    return ev;
+        hiword |= KF_REPEAT;
+    return KeyEvent(message, pKey->vkCode, hiword, pKey->time, hwnd);
 }
 
-INPUT InputFromKeyEvent(UINT message, UINT paramL, UINT paramH)
+INPUT InputFromKeyEvent(UINT message, UINT paramL, UINT paramH, ULONG_PTR tag)
 {
     INPUT in = {};
     in.type = INPUT_KEYBOARD;
@@ -107,12 +97,12 @@ INPUT InputFromKeyEvent(UINT message, UINT paramL, UINT paramH)
     } else {
         in.ki.wVk = EventKey(paramL);
         in.ki.wScan = static_cast<WORD>((paramL >> 8) & 0xFF);
-        if ((paramH & EVENT_EXTENDED) || ((paramL >> 8) & KEY_EXTENDED))
+        if ((paramH & EVENT_EXTENDED) || ((paramL >> 8) & KF_EXTENDED))
             in.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
     }
     if (IsKeyRelease(message))
         in.ki.dwFlags |= KEYEVENTF_KEYUP;
-    in.ki.dwExtraInfo = MACRO_INPUT_TAG;
+    in.ki.dwExtraInfo = tag;
     return in;
 }
 
@@ -130,21 +120,21 @@ LRESULT CALLBACK KeyboardRecordProc(int code, WPARAM wParam, LPARAM lParam)
 {
     const UINT message = static_cast<UINT>(wParam);
     const auto* pKey = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-    if (code != HC_ACTION || s_bInRecordProc || !(IsKeyPress(message) || IsKeyRelease(message))
+    if (code != HC_ACTION || s_hook.bInRecordProc || !(IsKeyPress(message) || IsKeyRelease(message))
         || IsOwnInput(pKey->dwExtraInfo))
         return CallNextHookEx(NULL, code, wParam, lParam);
-    if (!s_bHookSawKey) {
-        s_dwFirstHooked = pKey->time;
-        InterlockedExchange(&s_bHookSawKey, TRUE);
+    if (!s_hook.bSawKey) {
+        s_hook.dwFirstKey = pKey->time;
+        InterlockedExchange(&s_hook.bSawKey, TRUE);
     }
     const BYTE vk = static_cast<BYTE>(pKey->vkCode);
-    const BOOL bWasDown = s_keyDown[vk];
-    s_keyDown[vk] = IsKeyPress(message);
+    const BOOL bWasDown = s_hook.keyDown[vk];
+    s_hook.keyDown[vk] = IsKeyPress(message);
     const EVENTMSG ev = KeyEventFromLowLevel(message, pKey, bWasDown, FocusWindow());
     AppendMacroEvent(&ev);
-    s_bInRecordProc = TRUE;
+    s_hook.bInRecordProc = TRUE;
     const LRESULT result = CallNextHookEx(NULL, code, wParam, lParam);
-    s_bInRecordProc = FALSE;
+    s_hook.bInRecordProc = FALSE;
     return result;
 }
 
@@ -155,12 +145,6 @@ static void Unhook(HHOOK* phHook)
     *phHook = NULL;
 }
 
-static void DropWatch()
-{
-    Unhook(&s_hWatchHook);
-    Unhook(&s_hMouseWatchHook);
-}
-
 // The releases of the keys in pHeld, marked as releases, into inputs.
 static UINT MakeReleases(const HeldKeys* pHeld, INPUT* inputs)
 {
@@ -168,8 +152,7 @@ static UINT MakeReleases(const HeldKeys* pHeld, INPUT* inputs)
     for (int vk = 255; vk >= 0; --vk) {
         if (pHeld->bDown[vk]) {
             const MacroEvent up = ReleaseOf(pHeld->press[vk]);
-            inputs[n] = InputFromKeyEvent(up.message, up.paramL, up.paramH);
-            inputs[n++].ki.dwExtraInfo = MACRO_RELEASE_TAG;
+            inputs[n++] = InputFromKeyEvent(up.message, up.paramL, up.paramH, MACRO_RELEASE_TAG);
         }
     }
     return n;
@@ -181,15 +164,15 @@ static UINT MakeReleases(const HeldKeys* pHeld, INPUT* inputs)
 static void PassOnUserKeyPlain()
 {
     INPUT inputs[258];
-    UINT n = MakeReleases(&s_passed, inputs);
+    UINT n = MakeReleases(&s_hook.passed, inputs);
     const UINT messages[] = {WM_KEYDOWN, WM_KEYUP};
-    for (UINT i = 0; i < (s_bUserKeyUp ? 2u : 1u); ++i) {
-        const EVENTMSG ev = KeyEventFromLowLevel(messages[i], &s_userKey, FALSE, NULL);
-        inputs[n] = InputFromKeyEvent(ev.message, ev.paramL, ev.paramH);
-        inputs[n++].ki.dwExtraInfo = MACRO_RELEASE_TAG;
+    for (UINT i = 0; i < (s_hook.bUserKeyUp ? 2u : 1u); ++i) {
+        const EVENTMSG ev = KeyEventFromLowLevel(messages[i], &s_hook.userKey, FALSE, NULL);
+        inputs[n++] = InputFromKeyEvent(ev.message, ev.paramL, ev.paramH, MACRO_RELEASE_TAG);
     }
-    s_passed = {};
-    s_bUserKeyHeldBack = s_bUserKeyUp = FALSE;
+    s_hook.passed = {};
+    s_hook.userKey = {};
+    s_hook.bUserKeyUp = FALSE;
     SendInput(n, inputs, sizeof(INPUT));
 }
 
@@ -197,35 +180,34 @@ static void PassOnUserKeyPlain()
 // wait for the macro's keys to go up.
 static BOOL StopForUser(const KBDLLHOOKSTRUCT* pKey)
 {
-    if (!InterlockedExchange(&s_bKeysWanted, FALSE))
+    if (!InterlockedExchange(&s_hook.bKeysWanted, FALSE))
         return FALSE;
     PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_USER, 0);
-    if (!pKey || !s_passed.cDown)
+    if (!pKey || !s_hook.passed.cDown)
         return FALSE;
-    s_userKey = *pKey;
-    s_bUserKeyHeldBack = TRUE;
-    PostMessageA(s_hwndHost, HOST_PASS_ON_USER_KEY, 0, 0);
+    s_hook.userKey = *pKey;
+    PostMessageA(s_hook.hwndHost, HOST_SETTLE_WATCH, 0, 0);
     return TRUE;
 }
 
-LRESULT CALLBACK PlayedKeyWatchProc(int code, WPARAM wParam, LPARAM lParam)
+static LRESULT CALLBACK PlayedKeyWatchProc(int code, WPARAM wParam, LPARAM lParam)
 {
     const UINT message = static_cast<UINT>(wParam);
     const auto* pKey = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
     if (code == HC_ACTION && pKey->dwExtraInfo == MACRO_INPUT_TAG) {
-        const LONG cSeen = InterlockedIncrement(&s_cSeen);
-        if (!s_bKeysWanted) {
-            if (cSeen >= s_cSent)
-                PostMessageA(s_hwndHost, HOST_DROP_WATCH, 0, 0);
+        const LONG cSeen = InterlockedIncrement(&s_hook.cSeen);
+        if (!s_hook.bKeysWanted) {
+            if (cSeen >= s_hook.cSent)
+                PostMessageA(s_hook.hwndHost, HOST_SETTLE_WATCH, 0, 0);
             return 1;  // sent before the stop: it must reach no window now
         }
         const EVENTMSG ev = KeyEventFromLowLevel(message, pKey, FALSE, NULL);
-        NoteKeyEvent(&s_passed, {NULL, ev.message, ev.paramL, ev.paramH, ev.time, NULL});
+        NoteKeyEvent(&s_hook.passed, {NULL, ev.message, ev.paramL, ev.paramH, ev.time, NULL});
     } else if (code == HC_ACTION && pKey->dwExtraInfo != MACRO_RELEASE_TAG && IsKeyPress(message)
                && StopForUser(pKey)) {
         return 1;  // it goes in again behind the releases
-    } else if (code == HC_ACTION && s_bUserKeyHeldBack && pKey->vkCode == s_userKey.vkCode) {
-        s_bUserKeyUp = TRUE;  // and so does its release, after it
+    } else if (code == HC_ACTION && s_hook.userKey.vkCode && pKey->vkCode == s_hook.userKey.vkCode) {
+        s_hook.bUserKeyUp = TRUE;  // and so does its release, after it
         return 1;
     }
     return CallNextHookEx(NULL, code, wParam, lParam);
@@ -246,58 +228,68 @@ static LRESULT CALLBACK MousePlaybackProc(int code, WPARAM wParam, LPARAM lParam
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
-static LRESULT RenewRecordHook()
+static LRESULT PutRecordHookIn(BOOL bNewRecording)
 {
+    if (bNewRecording) {
+        // A key held since before the start repeats as a key already down.
+        for (int vk = 0; vk < 256; ++vk)
+            s_hook.keyDown[vk] = (GetAsyncKeyState(vk) & 0x8000) != 0;
+        s_hook.bSawKey = FALSE;
+    }
     // The new hook goes in before the old one comes out, so that no key
     // passes between them; the old one passes on what the new one saw.
     HHOOK hHook = g_pfnSetWindowsHookEx(WH_KEYBOARD_LL, KeyboardRecordProc, g_hInstance, 0);
     if (!hHook)
         return FALSE;
-    Unhook(&s_hRecordHook);
-    s_hRecordHook = hHook;
+    Unhook(&s_hook.hRecord);
+    s_hook.hRecord = hHook;
     return TRUE;
+}
+
+static LRESULT PutWatchIn()
+{
+    Unhook(&s_hook.hWatch);
+    Unhook(&s_hook.hMouseWatch);
+    s_hook.cSeen = 0;
+    s_hook.passed = {};
+    s_hook.bKeysWanted = TRUE;
+    s_hook.hWatch = g_pfnSetWindowsHookEx(WH_KEYBOARD_LL, PlayedKeyWatchProc, g_hInstance, 0);
+    if (s_hook.hWatch)
+        s_hook.hMouseWatch = g_pfnSetWindowsHookEx(WH_MOUSE_LL, MousePlaybackProc, g_hInstance, 0);
+    return s_hook.hWatch != NULL;
+}
+
+// Keys sent before the end may still be on their way: the watch stays to
+// hold them back until it has seen them all.
+static void DropWatchOnceAllSeen()
+{
+    if (!s_hook.bKeysWanted && s_hook.cSeen >= s_hook.cSent) {
+        Unhook(&s_hook.hWatch);
+        Unhook(&s_hook.hMouseWatch);
+    }
 }
 
 static LRESULT CALLBACK HookHostProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (uMsg) {
     case HOST_RECORD:
-        // A key held since before the start repeats as a key already down.
-        for (int vk = 0; vk < 256; ++vk)
-            s_keyDown[vk] = (GetAsyncKeyState(vk) & 0x8000) != 0;
-        s_bHookSawKey = FALSE;
-        return RenewRecordHook();
-    case HOST_RENEW_RECORD:
-        return RenewRecordHook();
+        return PutRecordHookIn(static_cast<BOOL>(wParam));
     case HOST_END_RECORD:
-        Unhook(&s_hRecordHook);
+        Unhook(&s_hook.hRecord);
         return 0;
     case HOST_WATCH:
-        DropWatch();
-        s_cSeen = 0;
-        s_passed = {};
-        s_bKeysWanted = TRUE;
-        s_hWatchHook = g_pfnSetWindowsHookEx(WH_KEYBOARD_LL, PlayedKeyWatchProc, g_hInstance, 0);
-        if (s_hWatchHook)
-            s_hMouseWatchHook = g_pfnSetWindowsHookEx(WH_MOUSE_LL, MousePlaybackProc, g_hInstance, 0);
-        return s_hWatchHook != NULL;
+        return PutWatchIn();
     case HOST_END_WATCH:
-        // Keys sent before the end may still be on their way: the watch
-        // stays to hold them back until it has seen them all.
-        s_bKeysWanted = FALSE;
-        if (s_bUserKeyHeldBack)
+        s_hook.bKeysWanted = FALSE;
+        if (s_hook.userKey.vkCode)
             PassOnUserKeyPlain();
-        s_passed = {};
-        if (s_cSeen >= s_cSent)
-            DropWatch();
+        DropWatchOnceAllSeen();
         return 0;
-    case HOST_DROP_WATCH:
-        if (!s_bKeysWanted && !s_bUserKeyHeldBack)
-            DropWatch();
-        return 0;
-    case HOST_PASS_ON_USER_KEY:
-        if (s_bUserKeyHeldBack)
+    case HOST_SETTLE_WATCH:
+        if (s_hook.userKey.vkCode)
             PassOnUserKeyPlain();
+        else
+            DropWatchOnceAllSeen();
         return 0;
     }
     return DefWindowProcA(hwnd, uMsg, wParam, lParam);
@@ -313,9 +305,9 @@ static DWORD WINAPI HookThreadProc(LPVOID pvReady)
     wc.hInstance = g_hInstance;
     wc.lpszClassName = "TekstorHookHost";
     RegisterClassA(&wc);
-    s_hwndHost = CreateWindowExA(0, wc.lpszClassName, NULL, 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
-                                 g_hInstance, NULL);
-    const BOOL bUp = s_hwndHost != NULL;
+    s_hook.hwndHost = CreateWindowExA(0, wc.lpszClassName, NULL, 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
+                                      g_hInstance, NULL);
+    const BOOL bUp = s_hook.hwndHost != NULL;
     SetEvent(static_cast<HANDLE>(pvReady));
     MSG msg;
     while (bUp && GetMessageA(&msg, NULL, 0, 0) > 0)
@@ -327,7 +319,7 @@ static DWORD WINAPI HookThreadProc(LPVOID pvReady)
 // the run.
 static BOOL StartHookThread()
 {
-    if (s_hwndHost)
+    if (s_hook.hwndHost)
         return TRUE;
     HANDLE hReady = CreateEventA(NULL, TRUE, FALSE, NULL);
     if (!hReady)
@@ -338,7 +330,7 @@ static BOOL StartHookThread()
         CloseHandle(hThread);
     }
     CloseHandle(hReady);
-    return s_hwndHost != NULL;
+    return s_hook.hwndHost != NULL;
 }
 
 // A key that reached this thread's queue before the recorder's hook was in
@@ -346,16 +338,15 @@ static BOOL StartHookThread()
 // once the hook has seen a key, every later one is the hook's.
 static void TakeEarlyKey(const MSG* pMsg)
 {
-    if (static_cast<LONG>(pMsg->time - s_dwRecordStart) <= 0)
+    if (static_cast<LONG>(pMsg->time - s_win.dwRecordStart) <= 0)
         return;
-    if (s_bHookSawKey && static_cast<LONG>(pMsg->time - s_dwFirstHooked) >= 0) {
-        s_bTakingEarlyKeys = FALSE;
+    if (s_hook.bSawKey && static_cast<LONG>(pMsg->time - s_hook.dwFirstKey) >= 0) {
+        s_win.bTakingEarlyKeys = FALSE;
         return;
     }
-    const UINT hiword = HIWORD(pMsg->lParam);
-    const EVENTMSG ev = {pMsg->message, static_cast<UINT>((pMsg->wParam & 0xFF) | (hiword << 8)),
-                         1u | ((hiword & KEY_EXTENDED) ? EVENT_EXTENDED : 0), pMsg->time, pMsg->hwnd};
-    AppendEventTo(&s_pEarlyHead, &s_pEarlyTail, &ev);
+    const EVENTMSG ev = KeyEvent(pMsg->message, static_cast<UINT>(pMsg->wParam), HIWORD(pMsg->lParam), pMsg->time,
+                                 pMsg->hwnd);
+    AppendEventTo(&s_win.pEarlyHead, &s_win.pEarlyTail, &ev);
 }
 
 BOOL IsPlayedKey(const MSG* pMsg)
@@ -372,46 +363,46 @@ static LRESULT CALLBACK QueueWatchProc(int code, WPARAM wParam, LPARAM lParam)
             // A modal loop would dispatch it to no window; this one it keeps.
             PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_CANCEL, 0);
         } else if (IsPlayedKey(pMsg)) {
-            if (!s_bKeysWanted)
+            if (!s_hook.bKeysWanted)
                 pMsg->message = WM_NULL;  // played before the end, taken after it
-        } else if (s_bTakingEarlyKeys && (IsKeyPress(pMsg->message) || IsKeyRelease(pMsg->message))
+        } else if (s_win.bTakingEarlyKeys && (IsKeyPress(pMsg->message) || IsKeyRelease(pMsg->message))
                    && !IsOwnInput(static_cast<ULONG_PTR>(GetMessageExtraInfo()))) {
             TakeEarlyKey(pMsg);
         }
     }
-    return CallNextHookEx(s_hQueueHook, code, wParam, lParam);
+    return CallNextHookEx(s_win.hQueueWatch, code, wParam, lParam);
 }
 
 void WatchThreadQueue()
 {
-    if (!s_hQueueHook)
-        s_hQueueHook = g_pfnSetWindowsHookEx(WH_GETMESSAGE, QueueWatchProc, NULL, GetCurrentThreadId());
+    if (!s_win.hQueueWatch)
+        s_win.hQueueWatch = g_pfnSetWindowsHookEx(WH_GETMESSAGE, QueueWatchProc, NULL, GetCurrentThreadId());
 }
 
-BOOL StartKeyboardRecording(DWORD dwStart)
+BOOL StartKeyboardRecording()
 {
-    if (!StartHookThread() || !SendMessageA(s_hwndHost, HOST_RECORD, 0, 0))
+    if (!StartHookThread() || !SendMessageA(s_hook.hwndHost, HOST_RECORD, TRUE, 0))
         return FALSE;
-    s_dwRecordStart = dwStart;
-    s_pEarlyHead = s_pEarlyTail = NULL;
-    s_bTakingEarlyKeys = TRUE;
+    s_win.dwRecordStart = GetMessageTime();
+    s_win.pEarlyHead = s_win.pEarlyTail = NULL;
+    s_win.bTakingEarlyKeys = TRUE;
     return TRUE;
 }
 
 BOOL RenewKeyboardRecording()
 {
-    return SendMessageA(s_hwndHost, HOST_RENEW_RECORD, 0, 0) != 0;
+    return SendMessageA(s_hook.hwndHost, HOST_RECORD, FALSE, 0) != 0;
 }
 
 void StopKeyboardRecording()
 {
-    SendMessageA(s_hwndHost, HOST_END_RECORD, 0, 0);
-    s_bTakingEarlyKeys = FALSE;
-    if (s_pEarlyHead) {
-        s_pEarlyTail->pNext = g_pMacroHead;
-        g_pMacroHead = s_pEarlyHead;
+    SendMessageA(s_hook.hwndHost, HOST_END_RECORD, 0, 0);
+    s_win.bTakingEarlyKeys = FALSE;
+    if (s_win.pEarlyHead) {
+        s_win.pEarlyTail->pNext = g_pMacroHead;
+        g_pMacroHead = s_win.pEarlyHead;
     }
-    s_pEarlyHead = s_pEarlyTail = NULL;
+    s_win.pEarlyHead = s_win.pEarlyTail = NULL;
 }
 
 // Sends the events from the cursor on, as many as a run holds: up to where
@@ -419,11 +410,11 @@ void StopKeyboardRecording()
 // no key is held, if there is one.
 static MacroEnd SendNextRun()
 {
-    HeldKeys probe = s_sentHeld;
+    HeldKeys probe = s_win.sentHeld;
     UINT n = 0, nCut = 0;
     BOOL bFocusMoves = FALSE;
-    for (const MacroEvent* p = s_pNextToSend; p && n < MACRO_RUN_EVENTS; p = p->pNext) {
-        if (n > 0 && p->hwnd != s_pNextToSend->hwnd) {
+    for (const MacroEvent* p = s_win.pNextToSend; p && n < MACRO_RUN_EVENTS; p = p->pNext) {
+        if (n > 0 && p->hwnd != s_win.pNextToSend->hwnd) {
             bFocusMoves = TRUE;
             break;
         }
@@ -435,50 +426,51 @@ static MacroEnd SendNextRun()
     if (bFocusMoves || nCut == 0 || n < MACRO_RUN_EVENTS)
         nCut = n;
     INPUT inputs[MACRO_RUN_EVENTS];
-    g_pMacroPos = s_pNextToSend;
+    g_pMacroPos = s_win.pNextToSend;
     for (UINT i = 0; i < nCut; ++i) {
-        inputs[i] = InputFromKeyEvent(s_pNextToSend->message, s_pNextToSend->paramL, s_pNextToSend->paramH);
-        NoteKeyEvent(&s_sentHeld, *s_pNextToSend);
-        s_pLastSent = s_pNextToSend;
-        s_pNextToSend = s_pNextToSend->pNext;
+        const MacroEvent* p = s_win.pNextToSend;
+        inputs[i] = InputFromKeyEvent(p->message, p->paramL, p->paramH);
+        NoteKeyEvent(&s_win.sentHeld, *p);
+        s_win.pNextToSend = p->pNext;
     }
     // Counted first: the watch may see the keys before SendInput returns.
-    InterlockedExchangeAdd(&s_cSent, static_cast<LONG>(nCut));
+    InterlockedExchangeAdd(&s_hook.cSent, static_cast<LONG>(nCut));
     const UINT nTaken = g_pfnSendInput(nCut, inputs, sizeof(INPUT));
     if (nTaken == nCut)
         return MACRO_GOING_ON;
-    InterlockedExchangeAdd(&s_cSent, -static_cast<LONG>(nCut - nTaken));
+    InterlockedExchangeAdd(&s_hook.cSent, -static_cast<LONG>(nCut - nTaken));
     return MACRO_END_BLOCKED;
 }
 
 BOOL StartInputPlayback()
 {
-    if (!g_pMacroHead || !StartHookThread())
+    if (!StartHookThread())
         return FALSE;
-    s_cSent = 0;
-    s_sentHeld = {};
-    s_pNextToSend = g_pMacroHead;
-    s_pLastSent = NULL;
-    return SendMessageA(s_hwndHost, HOST_WATCH, 0, 0) != 0;
+    s_hook.cSent = 0;
+    s_win.sentHeld = {};
+    s_win.pNextToSend = g_pMacroHead;
+    return SendMessageA(s_hook.hwndHost, HOST_WATCH, 0, 0) != 0;
 }
 
 BOOL InputRunSeen()
 {
-    return s_cSeen >= s_cSent;
+    return s_hook.cSeen >= s_hook.cSent;
 }
 
 MacroEnd PlayNextInputRun()
 {
-    if (!s_bKeysWanted)
+    if (!s_hook.bKeysWanted)
         return MACRO_END_USER;
-    if (!s_pNextToSend)
+    if (!s_win.pNextToSend)
         return MACRO_END_DONE;
     // Keys follow the focus only where the recording saw it move; a window
-    // that came forward by itself must not get the rest.
+    // that came forward by itself must not get the rest. g_pMacroPos is the
+    // first event of the last run.
     const HWND hwndFocus = FocusWindow();
-    if (s_pLastSent && s_pNextToSend->hwnd == s_pLastSent->hwnd && hwndFocus != s_hwndRunFocus)
+    if (g_pMacroPos != s_win.pNextToSend && s_win.pNextToSend->hwnd == g_pMacroPos->hwnd
+        && hwndFocus != s_win.hwndRunFocus)
         return MACRO_END_FOCUS_MOVED;
-    s_hwndRunFocus = hwndFocus;
+    s_win.hwndRunFocus = hwndFocus;
     return SendNextRun();
 }
 
@@ -491,12 +483,11 @@ void SendKeyReleases(const HeldKeys* pHeld)
 
 void StopInputPlayback()
 {
-    SendMessageA(s_hwndHost, HOST_END_WATCH, 0, 0);
+    SendMessageA(s_hook.hwndHost, HOST_END_WATCH, 0, 0);
     // A key left down stays down for the whole desktop, and the user's next
     // keys would be shortcuts. What was sent is let go, whether the watch saw
     // it go in or not; a release of a key that is up does nothing.
-    SendKeyReleases(&s_sentHeld);
-    s_sentHeld = {};
-    s_pNextToSend = NULL;
-    s_pLastSent = NULL;
+    SendKeyReleases(&s_win.sentHeld);
+    s_win.sentHeld = {};
+    s_win.pNextToSend = NULL;
 }

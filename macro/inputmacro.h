@@ -28,10 +28,10 @@ constexpr UINT MACRO_RUN_EVENTS = 32;
 extern UINT (WINAPI* g_pfnSendInput)(UINT, LPINPUT, int);
 
 // FALSE when the system refuses the hook. Keys this thread takes from its
-// queue after dwStart that the hook came in too late for are recorded too.
-BOOL StartKeyboardRecording(DWORD dwStart);
-// Puts the hook in afresh (one the system dropped unseen is back); FALSE
-// when the system refuses it.
+// queue after the start chord that the hook came in too late for are
+// recorded too.
+BOOL StartKeyboardRecording();
+// Puts the hook in afresh (one the system dropped unseen is back).
 BOOL RenewKeyboardRecording();
 void StopKeyboardRecording();
 
@@ -54,10 +54,6 @@ void SendKeyReleases(const HeldKeys* pHeld);
 void WatchThreadQueue();
 
 LRESULT CALLBACK KeyboardRecordProc(int code, WPARAM wParam, LPARAM lParam);
-LRESULT CALLBACK PlayedKeyWatchProc(int code, WPARAM wParam, LPARAM lParam);
-
-// The EVENTMSG a journal recorder receives for this low-level key event.
-EVENTMSG KeyEventFromLowLevel(UINT message, const KBDLLHOOKSTRUCT* pKey, BOOL bWasDown, HWND hwnd);
-INPUT InputFromKeyEvent(UINT message, UINT paramL, UINT paramH);
+INPUT InputFromKeyEvent(UINT message, UINT paramL, UINT paramH, ULONG_PTR tag = MACRO_INPUT_TAG);
 
 #endif

@@ -44,12 +44,8 @@ LRESULT CALLBACK JournalPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
     if (code == HC_GETNEXT) {
         // The system may ask for the same event several times (it peeks
         // before it takes one); only HC_SKIP moves on.
-        auto* pEvent = reinterpret_cast<EVENTMSG*>(lParam);
-        pEvent->message = g_pMacroPos->message;
-        pEvent->paramL = g_pMacroPos->paramL;
-        pEvent->paramH = g_pMacroPos->paramH;
-        pEvent->time = g_pMacroPos->time;
-        pEvent->hwnd = g_pMacroPos->hwnd;
+        const MacroEvent& at = *g_pMacroPos;
+        *reinterpret_cast<EVENTMSG*>(lParam) = {at.message, at.paramL, at.paramH, at.time, at.hwnd};
         s_bAsked = TRUE;
         s_bEventTaken = TRUE;
     } else if (code == HC_SKIP && s_bEventTaken) {
@@ -78,7 +74,7 @@ BOOL StartJournalPlayback()
 {
     s_bAsked = FALSE;
     s_bEventTaken = FALSE;
-    ZeroMemory(&s_held, sizeof s_held);
+    s_held = {};
     s_bPlaying = TRUE;
     g_hJournalHook = g_pfnSetWindowsHookEx(WH_JOURNALPLAYBACK, JournalPlaybackProc, g_hInstance, 0);
     s_bPlaying = g_hJournalHook != NULL;
@@ -90,7 +86,7 @@ void StopJournalPlayback()
     s_bPlaying = FALSE;
     RemoveJournalHook();
     SendKeyReleases(&s_held);
-    ZeroMemory(&s_held, sizeof s_held);
+    s_held = {};
 }
 
 BOOL JournalPlaybackAsked()

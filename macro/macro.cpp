@@ -47,14 +47,9 @@ struct MacroWay {
     void (*pfnStopPlayback)();
 };
 
-static BOOL StartInputRecording()
-{
-    return StartKeyboardRecording(s_macro.dwChordTime);
-}
-
 static const MacroWay JOURNAL_WAY = {StartJournalRecording, StopJournalRecording, StartJournalPlayback,
                                      StopJournalPlayback};
-static const MacroWay INPUT_WAY = {StartInputRecording, StopKeyboardRecording, StartInputPlayback,
+static const MacroWay INPUT_WAY = {StartKeyboardRecording, StopKeyboardRecording, StartInputPlayback,
                                    StopInputPlayback};
 
 static const MacroWay& WayOf(MacroRun run)
@@ -120,26 +115,32 @@ static void NoteStartKeys()
         s_macro.abStartKeys[g_pAcceleratorMsg->wParam & 0xFF] = START_KEY_CHORD;
 }
 
-static void EndRecording(const DWORD* pdwStop)
+// Ends whatever runs; a recording keeps its events before *pdwStop (NULL:
+// all of them).
+static void EndMacroRun(MacroEnd reason, const DWORD* pdwStop)
 {
     KillTimer(g_hwndMain, MACRO_TIMER_ID);
-    WayOf(s_macro.run).pfnStopRecording();
-    FinishRecordedKeys(s_macro.abStartKeys, pdwStop);
+    const BOOL bWasRecording = IsRecording();
+    if (bWasRecording) {
+        WayOf(s_macro.run).pfnStopRecording();
+        FinishRecordedKeys(s_macro.abStartKeys, pdwStop);
+        g_bRecording = FALSE;
+        ShowRecordingState();
+    } else if (s_macro.run != MACRO_IDLE && s_macro.run != MACRO_PLAY_WAITING) {
+        WayOf(s_macro.run).pfnStopPlayback();
+    }
     s_macro.run = MACRO_IDLE;
-    g_bRecording = FALSE;
-    ShowRecordingState();
+    g_pMacroPos = NULL;
+    if (bWasRecording && reason == MACRO_END_CANCEL)
+        ShowMacroMessage(IDS_RECORDING_ENDED);
+    else if (reason == MACRO_END_BLOCKED)
+        ShowMacroMessage(IDS_PLAYBACK_BLOCKED);
+    else if (reason == MACRO_END_FOCUS_MOVED)
+        MessageBeep(0);
 }
 
-static void EndRecordingOnItsOwn()
+static void StartRecording()
 {
-    EndRecording(NULL);
-    ShowMacroMessage(IDS_RECORDING_ENDED);
-}
-
-void StartRecording()
-{
-    if (s_macro.run != MACRO_IDLE)
-        return;
     WatchOwnThread();
     // The list is emptied before a hook goes in: the low-level recorder
     // appends from its own thread as soon as it is in.
@@ -164,10 +165,8 @@ void StartRecording()
     ShowRecordingState();
 }
 
-void StopRecording()
+static void StopRecording()
 {
-    if (!IsRecording())
-        return;
     // Cut where the stopping chord was pressed, or where the menu it was
     // chosen from was opened; the keys typed after it are not the macro's.
     // Given any other way (another program's message), the command has no
@@ -176,20 +175,7 @@ void StopRecording()
     const BOOL bFromMenu = !g_pAcceleratorMsg && static_cast<LONG>(s_macro.dwMenuOpened - s_macro.dwChordTime) > 0;
     if (bFromMenu)
         dwStop = s_macro.dwMenuOpened;
-    EndRecording(g_pAcceleratorMsg || bFromMenu ? &dwStop : NULL);
-}
-
-static void EndPlayback(MacroEnd reason)
-{
-    KillTimer(g_hwndMain, MACRO_TIMER_ID);
-    if (s_macro.run != MACRO_PLAY_WAITING)
-        WayOf(s_macro.run).pfnStopPlayback();
-    s_macro.run = MACRO_IDLE;
-    g_pMacroPos = NULL;
-    if (reason == MACRO_END_BLOCKED)
-        ShowMacroMessage(IDS_PLAYBACK_BLOCKED);
-    else if (reason == MACRO_END_FOCUS_MOVED)
-        MessageBeep(0);
+    EndMacroRun(MACRO_END_USER, g_pAcceleratorMsg || bFromMenu ? &dwStop : NULL);
 }
 
 // The next run goes once the watch has seen the last one and this thread
@@ -202,21 +188,18 @@ static void PlayNextRun()
     if (end == MACRO_GOING_ON)
         SetMacroTimer(USER_TIMER_MINIMUM);
     else
-        EndPlayback(end);
+        EndMacroRun(end, NULL);
 }
 
 static void PlayByInput()
 {
-    g_pMacroPos = g_pMacroHead;
-    if (!INPUT_WAY.pfnStartPlayback()) {
-        StopInputPlayback();
-        s_macro.run = MACRO_IDLE;
-        g_pMacroPos = NULL;
-        MessageBeep(0);
+    s_macro.run = MACRO_PLAY_INPUT;
+    if (INPUT_WAY.pfnStartPlayback()) {
+        PlayNextRun();
         return;
     }
-    s_macro.run = MACRO_PLAY_INPUT;
-    PlayNextRun();
+    EndMacroRun(MACRO_END_USER, NULL);
+    MessageBeep(0);
 }
 
 static void BeginPlaying()
@@ -262,7 +245,7 @@ static LRESULT CALLBACK ModalLoopWatchProc(int code, WPARAM wParam, LPARAM lPara
     if (code == MSGF_DIALOGBOX && IsPlaying() && pMsg->hwnd) {
         const HWND hwndRoot = GetAncestor(pMsg->hwnd, GA_ROOT);
         if (hwndRoot != g_hwndMain && hwndRoot != g_hwndFindDlg) {
-            EndPlayback(MACRO_END_USER);
+            EndMacroRun(MACRO_END_USER, NULL);
             if (IsPlayedKey(pMsg))
                 return TRUE;
         }
@@ -293,7 +276,7 @@ static VOID CALLBACK MacroTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD)
     case MACRO_RECORD_KEYBOARD:
         // The system may have dropped the hook unseen: it goes in again.
         if (!RenewKeyboardRecording())
-            EndRecordingOnItsOwn();
+            EndMacroRun(MACRO_END_CANCEL, NULL);
         break;
     case MACRO_PLAY_WAITING:
         WaitForChordKeys();
@@ -312,7 +295,7 @@ static VOID CALLBACK MacroTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD)
         if (InputRunSeen())
             PlayNextRun();
         else if (GetTickCount() - s_macro.dwRunSent > MACRO_STALL_MS)
-            EndPlayback(MACRO_END_BLOCKED);
+            EndMacroRun(MACRO_END_BLOCKED, NULL);
         break;
     default:
         KillTimer(hwnd, idEvent);
@@ -327,7 +310,7 @@ void RunRecordCommand()
     if (IsRecording())
         StopRecording();
     else if (IsPlaying())
-        EndPlayback(MACRO_END_USER);
+        EndMacroRun(MACRO_END_USER, NULL);
     else
         StartRecording();
 }
@@ -360,22 +343,19 @@ void NoteMenuOpened()
     s_macro.dwMenuOpened = GetMessageTime();
 }
 
+// A way's report after its run has ended finds nothing to end; a recording
+// the input way ends on its own only when its hook is refused.
 void OnMacroEnded(WPARAM reason)
 {
-    if (IsPlaying())
-        EndPlayback(static_cast<MacroEnd>(reason));
-    else if (reason == MACRO_END_CANCEL && s_macro.run == MACRO_RECORD_JOURNAL)
-        EndRecordingOnItsOwn();
+    if (IsPlaying() || (reason == MACRO_END_CANCEL && s_macro.run == MACRO_RECORD_JOURNAL))
+        EndMacroRun(static_cast<MacroEnd>(reason), NULL);
 }
 
 void ReleaseMacro()
 {
     // The hooks go first: the system could call one again while the nodes
     // it reads are being released.
-    if (IsRecording())
-        EndRecording(NULL);
-    else if (IsPlaying())
-        EndPlayback(MACRO_END_USER);
+    EndMacroRun(MACRO_END_USER, NULL);
     FreeMacroEvents(g_pMacroHead);
     g_pMacroHead = NULL;
 }

@@ -19,8 +19,6 @@ enum MacroRun {
 };
 MacroRun GetMacroRun();
 
-void StartRecording();
-void StopRecording();
 void StartPlayback();
 
 // The Record and Play commands, as the menu and the accelerators give them.
