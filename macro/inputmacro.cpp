@@ -151,7 +151,7 @@ static UINT MakeReleases(const HeldKeys* pHeld, INPUT* inputs)
     UINT n = 0;
     for (int vk = 255; vk >= 0; --vk) {
         if (pHeld->bDown[vk]) {
-            const MacroEvent up = ReleaseOf(pHeld->press[vk]);
+            const MacroEvent up = OppositeOf(pHeld->press[vk]);
             inputs[n++] = InputFromKeyEvent(up.message, up.paramL, up.paramH, MACRO_RELEASE_TAG);
         }
     }
@@ -215,16 +215,9 @@ static LRESULT CALLBACK PlayedKeyWatchProc(int code, WPARAM wParam, LPARAM lPara
 
 static LRESULT CALLBACK MousePlaybackProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HC_ACTION) {
-        switch (wParam) {
-        case WM_LBUTTONDOWN:
-        case WM_RBUTTONDOWN:
-        case WM_MBUTTONDOWN:
-        case WM_XBUTTONDOWN:
-            StopForUser(NULL);
-            break;
-        }
-    }
+    if (code == HC_ACTION
+        && (wParam == WM_LBUTTONDOWN || wParam == WM_RBUTTONDOWN || wParam == WM_MBUTTONDOWN || wParam == WM_XBUTTONDOWN))
+        StopForUser(NULL);
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
@@ -410,20 +403,17 @@ void StopKeyboardRecording()
 // no key is held, if there is one.
 static MacroEnd SendNextRun()
 {
+    const HWND hwndRecorded = s_win.pNextToSend->hwnd;
     HeldKeys probe = s_win.sentHeld;
     UINT n = 0, nCut = 0;
-    BOOL bFocusMoves = FALSE;
-    for (const MacroEvent* p = s_win.pNextToSend; p && n < MACRO_RUN_EVENTS; p = p->pNext) {
-        if (n > 0 && p->hwnd != s_win.pNextToSend->hwnd) {
-            bFocusMoves = TRUE;
-            break;
-        }
+    for (const MacroEvent* p = s_win.pNextToSend; p && p->hwnd == hwndRecorded && n < MACRO_RUN_EVENTS;
+         p = p->pNext) {
         NoteKeyEvent(&probe, *p);
         ++n;
         if (probe.cDown == 0)
             nCut = n;
     }
-    if (bFocusMoves || nCut == 0 || n < MACRO_RUN_EVENTS)
+    if (nCut == 0 || n < MACRO_RUN_EVENTS)
         nCut = n;
     INPUT inputs[MACRO_RUN_EVENTS];
     g_pMacroPos = s_win.pNextToSend;

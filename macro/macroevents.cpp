@@ -8,11 +8,11 @@ constexpr UINT EVENT_RELEASE_BITS = (KF_REPEAT | KF_UP) << 8;
 
 HHOOK (WINAPI* g_pfnSetWindowsHookEx)(int, HOOKPROC, HINSTANCE, DWORD) = SetWindowsHookExA;
 
-static MacroEvent* NewEvent(const EVENTMSG* pEvent)
+static MacroEvent* NewEvent(const MacroEvent& event)
 {
     auto* pNode = static_cast<MacroEvent*>(HeapAlloc(GetProcessHeap(), 0, sizeof(MacroEvent)));
     if (pNode)
-        *pNode = {NULL, pEvent->message, pEvent->paramL, pEvent->paramH, pEvent->time, pEvent->hwnd};
+        *pNode = event;
     return pNode;
 }
 
@@ -22,7 +22,7 @@ void AppendEventTo(MacroEvent** ppHead, MacroEvent** ppTail, const EVENTMSG* pEv
     // breaking it; so it is dropped, like one that finds no memory.
     if (*ppHead && !*ppTail)
         return;
-    MacroEvent* pNode = NewEvent(pEvent);
+    MacroEvent* pNode = NewEvent({NULL, pEvent->message, pEvent->paramL, pEvent->paramH, pEvent->time, pEvent->hwnd});
     if (!pNode)
         return;
     if (!*ppHead)
@@ -59,24 +59,21 @@ void NoteKeyEvent(HeldKeys* pHeld, const MacroEvent& event)
         pHeld->press[vk] = event;
 }
 
-MacroEvent ReleaseOf(const MacroEvent& press)
+MacroEvent OppositeOf(const MacroEvent& event)
 {
-    MacroEvent release = press;
-    release.pNext = NULL;
-    release.message = press.message == WM_SYSKEYDOWN ? WM_SYSKEYUP : WM_KEYUP;
+    const BOOL bSystem = event.message == WM_SYSKEYDOWN || event.message == WM_SYSKEYUP;
     // A character event has its character where a key has its flags.
-    if (EventKey(press.paramL) != VK_PACKET)
-        release.paramL |= EVENT_RELEASE_BITS;
-    return release;
-}
-
-static MacroEvent PressOf(const MacroEvent& release)
-{
-    MacroEvent press = release;
-    press.message = release.message == WM_SYSKEYUP ? WM_SYSKEYDOWN : WM_KEYDOWN;
-    if (EventKey(release.paramL) != VK_PACKET)
-        press.paramL &= ~EVENT_RELEASE_BITS;
-    return press;
+    const UINT flags = EventKey(event.paramL) != VK_PACKET ? EVENT_RELEASE_BITS : 0;
+    MacroEvent other = event;
+    other.pNext = NULL;
+    if (IsKeyPress(event.message)) {
+        other.message = bSystem ? WM_SYSKEYUP : WM_KEYUP;
+        other.paramL |= flags;
+    } else {
+        other.message = bSystem ? WM_SYSKEYDOWN : WM_KEYDOWN;
+        other.paramL &= ~flags;
+    }
+    return other;
 }
 
 static void CutFrom(MacroEvent** ppFirst)
@@ -109,9 +106,8 @@ static void KeepStartKeys(const BYTE* pabStartKeys)
         } else if (IsKeyRelease(p->message)) {
             bKeep = down.bDown[vk] || abUsed[vk];
             if (abUsed[vk] && state[vk] != START_KEY_UP) {
-                MacroEvent* pPress = static_cast<MacroEvent*>(HeapAlloc(GetProcessHeap(), 0, sizeof(MacroEvent)));
+                MacroEvent* pPress = NewEvent(OppositeOf(*p));
                 if (pPress) {
-                    *pPress = PressOf(*p);
                     pPress->pNext = pFront;
                     pFront = pPress;
                 } else {
@@ -166,9 +162,9 @@ void FinishRecordedKeys(const BYTE* pabStartKeys, const DWORD* pdwStop)
     }
     for (int vk = 255; vk >= 0; --vk) {
         if (held.bDown[vk]) {
-            MacroEvent release = ReleaseOf(held.press[vk]);
-            release.time = g_pMacroPos->time;  // something is held, so something was kept
-            EVENTMSG ev = {release.message, release.paramL, release.paramH, release.time, release.hwnd};
+            const MacroEvent up = OppositeOf(held.press[vk]);
+            // Something is held, so something was kept to take the time of.
+            const EVENTMSG ev = {up.message, up.paramL, up.paramH, g_pMacroPos->time, up.hwnd};
             AppendMacroEvent(&ev);
         }
     }

@@ -29,7 +29,7 @@ constexpr BYTE EventKey(UINT paramL) { return static_cast<BYTE>(paramL & 0xFF); 
 enum MacroEnd : WPARAM {
     MACRO_GOING_ON,        // not an end: the next run of keys went out
     MACRO_END_DONE,        // a playback has handed over its last event
-    MACRO_END_CANCEL,      // the system's WM_CANCELJOURNAL, seen in any loop
+    MACRO_END_CANCEL,      // the system took the hook: WM_CANCELJOURNAL, seen in any loop, or a refusal
     MACRO_END_USER,        // a key or button of the user's, or a window of the editor's own
     MACRO_END_FOCUS_MOVED, // a window the recording never went to took the keys
     MACRO_END_BLOCKED,     // the system took only part of the keys
@@ -40,7 +40,6 @@ enum MacroEnd : WPARAM {
 extern HHOOK (WINAPI* g_pfnSetWindowsHookEx)(int, HOOKPROC, HINSTANCE, DWORD);
 
 void AppendMacroEvent(const EVENTMSG* pEvent);
-// The same onto another list, given by its first and last node.
 void AppendEventTo(MacroEvent** ppHead, MacroEvent** ppTail, const EVENTMSG* pEvent);
 void FreeMacroEvents(MacroEvent* pFirst);
 
@@ -52,8 +51,9 @@ struct HeldKeys {
     int cDown;
 };
 void NoteKeyEvent(HeldKeys* pHeld, const MacroEvent& event);
-// The release of a held key, as the keyboard would have sent it.
-MacroEvent ReleaseOf(const MacroEvent& press);
+// The release of a press, or the press of a release, as the keyboard would
+// have sent it.
+MacroEvent OppositeOf(const MacroEvent& event);
 
 // How a key stood when the recording started.
 enum StartKey : BYTE {
