@@ -53,7 +53,8 @@ static struct {
 static struct {
     MacroEvent* pNextToSend;
     HeldKeys sentHeld;          // what the sent events hold down: runs are cut where nothing is
-    HWND hwndRunFocus;          // the focus when the last run went out
+    HWND hwndRunFocus;          // the focus when the last run went out...
+    DWORD dwRunSent;            // ...and the time
     HHOOK hQueueWatch;
     BOOL bTakingEarlyKeys;      // a recording has begun and its hook has not caught up
     DWORD dwRecordStart;
@@ -442,15 +443,12 @@ BOOL StartInputPlayback()
     return SendMessageA(s_hook.hwndHost, HOST_WATCH, 0, 0) != 0;
 }
 
-BOOL InputRunSeen()
-{
-    return s_hook.cSeen >= s_hook.cSent;
-}
-
 MacroEnd PlayNextInputRun()
 {
     if (!s_hook.bKeysWanted)
         return MACRO_END_USER;
+    if (s_hook.cSeen < s_hook.cSent)
+        return GetTickCount() - s_win.dwRunSent > MACRO_STALL_MS ? MACRO_END_BLOCKED : MACRO_GOING_ON;
     if (!s_win.pNextToSend)
         return MACRO_END_DONE;
     // Keys follow the focus only where the recording saw it move; a window
@@ -461,6 +459,7 @@ MacroEnd PlayNextInputRun()
         && hwndFocus != s_win.hwndRunFocus)
         return MACRO_END_FOCUS_MOVED;
     s_win.hwndRunFocus = hwndFocus;
+    s_win.dwRunSent = GetTickCount();
     return SendNextRun();
 }
 

@@ -1,8 +1,7 @@
-// The input way of recording and playing keystrokes, for systems where
-// journal hooks are refused (Windows with UAC on, to programs without
-// UIAccess) or do not act on the whole desktop (Wine): a low-level keyboard
-// hook records, and SendInput plays. The low-level hooks live on a thread of
-// their own that does nothing else, so that a busy window never delays the
+// The input way, for systems where journal hooks are refused (Windows with
+// UAC on, to programs without UIAccess) or do not act on the whole desktop
+// (Wine): a low-level keyboard hook records, and SendInput plays. The hooks
+// live on a thread of their own, so that a busy window never delays the
 // desktop's keys, nor makes the system drop the hook for answering late.
 #ifndef TEKSTOR_MACRO_INPUTMACRO_H
 #define TEKSTOR_MACRO_INPUTMACRO_H
@@ -27,20 +26,17 @@ constexpr UINT MACRO_RUN_EVENTS = 32;
 // a run, as Windows does when a window of higher integrity has the focus.
 extern UINT (WINAPI* g_pfnSendInput)(UINT, LPINPUT, int);
 
-// FALSE when the system refuses the hook. Keys this thread takes from its
-// queue after the start chord that the hook came in too late for are
-// recorded too.
+// FALSE when the system refuses the hook. Keys this thread takes after the
+// start chord that the hook came in too late for are recorded too.
 BOOL StartKeyboardRecording();
 // Puts the hook in afresh (one the system dropped unseen is back).
 BOOL RenewKeyboardRecording();
 void StopKeyboardRecording();
 
-// FALSE when the played keys cannot be watched.
 BOOL StartInputPlayback();
-// Sends the next run: MACRO_GOING_ON, or why the playback ends.
+// Sends the next run once the watch has seen the last: MACRO_GOING_ON, or
+// why the playback ends.
 MacroEnd PlayNextInputRun();
-// Whether the watch has seen every key sent.
-BOOL InputRunSeen();
 // Sends nothing more, holds back what is on its way, and releases every
 // key the macro pressed and left down.
 void StopInputPlayback();

@@ -18,21 +18,11 @@ LRESULT CALLBACK JournalRecordProc(int code, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-static void RemoveJournalHook()
+void RemoveJournalHook()
 {
     if (g_hJournalHook)
         UnhookWindowsHookEx(g_hJournalHook);
     g_hJournalHook = NULL;
-}
-
-static void EndJournalPlayback()
-{
-    s_bPlaying = FALSE;
-    RemoveJournalHook();
-    // The cursor stays until the main window has taken the end: the key just
-    // taken is dispatched first, and if it is Record it must find the
-    // playback still running, so that it ends it instead of starting over.
-    PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_DONE, 0);
 }
 
 LRESULT CALLBACK JournalPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
@@ -51,10 +41,16 @@ LRESULT CALLBACK JournalPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
     } else if (code == HC_SKIP && s_bEventTaken) {
         s_bEventTaken = FALSE;
         NoteKeyEvent(&s_held, *g_pMacroPos);
-        if (g_pMacroPos->pNext)
+        if (g_pMacroPos->pNext) {
             g_pMacroPos = g_pMacroPos->pNext;
-        else
-            EndJournalPlayback();
+        } else {
+            s_bPlaying = FALSE;
+            RemoveJournalHook();
+            // The cursor stays until the main window has taken the end: the
+            // key just taken is dispatched first, and if it is Record it must
+            // find the playback still running, so that it ends it.
+            PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_DONE, 0);
+        }
     }
     return 0;  // no delay: the macro plays at the system's pace
 }
@@ -63,11 +59,6 @@ BOOL StartJournalRecording()
 {
     g_hJournalHook = g_pfnSetWindowsHookEx(WH_JOURNALRECORD, JournalRecordProc, g_hInstance, 0);
     return g_hJournalHook != NULL;
-}
-
-void StopJournalRecording()
-{
-    RemoveJournalHook();
 }
 
 BOOL StartJournalPlayback()

@@ -1,8 +1,6 @@
-// The macro's state table. g_pMacroPos is the tail while recording, the
-// cursor while playing, and NULL otherwise. What runs, and how, is s_macro,
-// and only this file changes it: the ways install and remove their hooks
-// when told, and report an end with WMU_MACROENDED, which is handled here.
-// Every timer of the macro is this file's one timer, read by the state.
+// The macro's state table: what runs, and how, is s_macro, and only this
+// file changes it. The ways install and remove their hooks when told, and
+// report an end with WMU_MACROENDED; the macro's one timer is this file's.
 #include "macro/macro.h"
 
 #include "app/state.h"
@@ -33,7 +31,6 @@ static struct {
     BOOL bJournalPlaybackSilent;  // learnt once, kept for the run
     DWORD dwChordTime;            // when the chord that started the run was pressed
     DWORD dwMenuOpened;           // when the popup menu was last opened
-    DWORD dwRunSent;              // when the last run of a playback went out
     BYTE abStartKeys[256];        // recording: a StartKey for each key
     BOOL abChordKeys[256];        // waiting: the keys of the chord that asked to play
     HHOOK hModalWatch;
@@ -47,7 +44,7 @@ struct MacroWay {
     void (*pfnStopPlayback)();
 };
 
-static const MacroWay JOURNAL_WAY = {StartJournalRecording, StopJournalRecording, StartJournalPlayback,
+static const MacroWay JOURNAL_WAY = {StartJournalRecording, RemoveJournalHook, StartJournalPlayback,
                                      StopJournalPlayback};
 static const MacroWay INPUT_WAY = {StartKeyboardRecording, StopKeyboardRecording, StartInputPlayback,
                                    StopInputPlayback};
@@ -73,7 +70,6 @@ static BOOL IsRecording()
 }
 
 static VOID CALLBACK MacroTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD);
-static void WatchOwnThread();
 
 static void SetMacroTimer(UINT uMs)
 {
@@ -139,6 +135,31 @@ static void EndMacroRun(MacroEnd reason, const DWORD* pdwStop)
         MessageBeep(0);
 }
 
+// Every message of a modal dialog's or message box's loop passes here before
+// the window sees it. The Find and Replace dialogs, which a macro plays
+// into, are modeless: their messages, like the main window's, come from the
+// main loop's IsDialogMessageA.
+static LRESULT CALLBACK ModalLoopWatchProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* pMsg = reinterpret_cast<const MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && IsPlaying() && pMsg->hwnd) {
+        const HWND hwndRoot = GetAncestor(pMsg->hwnd, GA_ROOT);
+        if (hwndRoot != g_hwndMain && hwndRoot != g_hwndFindDlg) {
+            EndMacroRun(MACRO_END_USER, NULL);
+            if (IsPlayedKey(pMsg))
+                return TRUE;
+        }
+    }
+    return CallNextHookEx(s_macro.hModalWatch, code, wParam, lParam);
+}
+
+static void WatchOwnThread()
+{
+    WatchThreadQueue();
+    if (!s_macro.hModalWatch)
+        s_macro.hModalWatch = g_pfnSetWindowsHookEx(WH_MSGFILTER, ModalLoopWatchProc, NULL, GetCurrentThreadId());
+}
+
 static void StartRecording()
 {
     WatchOwnThread();
@@ -168,9 +189,8 @@ static void StartRecording()
 static void StopRecording()
 {
     // Cut where the stopping chord was pressed, or where the menu it was
-    // chosen from was opened; the keys typed after it are not the macro's.
-    // Given any other way (another program's message), the command has no
-    // time of its own, and all that was recorded stays.
+    // chosen from was opened. Given any other way (another program's
+    // message), the command has no time of its own: all recorded stays.
     DWORD dwStop = GetMessageTime();
     const BOOL bFromMenu = !g_pAcceleratorMsg && static_cast<LONG>(s_macro.dwMenuOpened - s_macro.dwChordTime) > 0;
     if (bFromMenu)
@@ -184,22 +204,10 @@ static void StopRecording()
 static void PlayNextRun()
 {
     const MacroEnd end = PlayNextInputRun();
-    s_macro.dwRunSent = GetTickCount();
     if (end == MACRO_GOING_ON)
         SetMacroTimer(USER_TIMER_MINIMUM);
     else
         EndMacroRun(end, NULL);
-}
-
-static void PlayByInput()
-{
-    s_macro.run = MACRO_PLAY_INPUT;
-    if (INPUT_WAY.pfnStartPlayback()) {
-        PlayNextRun();
-        return;
-    }
-    EndMacroRun(MACRO_END_USER, NULL);
-    MessageBeep(0);
 }
 
 static void BeginPlaying()
@@ -210,7 +218,13 @@ static void BeginPlaying()
         SetMacroTimer(JOURNAL_SILENT_MS);
         return;
     }
-    PlayByInput();
+    s_macro.run = MACRO_PLAY_INPUT;
+    if (INPUT_WAY.pfnStartPlayback()) {
+        PlayNextRun();
+        return;
+    }
+    EndMacroRun(MACRO_END_USER, NULL);
+    MessageBeep(0);
 }
 
 static BOOL ChordKeysHeld()
@@ -233,31 +247,6 @@ static void WaitForChordKeys()
         SetMacroTimer(CHORD_POLL_MS);
     else
         BeginPlaying();
-}
-
-// Every message of a modal dialog's or message box's loop passes here before
-// the window sees it. The Find and Replace dialogs, which a macro plays
-// into, are modeless: their messages, like the main window's, come from the
-// main loop's IsDialogMessageA.
-static LRESULT CALLBACK ModalLoopWatchProc(int code, WPARAM wParam, LPARAM lParam)
-{
-    const auto* pMsg = reinterpret_cast<const MSG*>(lParam);
-    if (code == MSGF_DIALOGBOX && IsPlaying() && pMsg->hwnd) {
-        const HWND hwndRoot = GetAncestor(pMsg->hwnd, GA_ROOT);
-        if (hwndRoot != g_hwndMain && hwndRoot != g_hwndFindDlg) {
-            EndMacroRun(MACRO_END_USER, NULL);
-            if (IsPlayedKey(pMsg))
-                return TRUE;
-        }
-    }
-    return CallNextHookEx(s_macro.hModalWatch, code, wParam, lParam);
-}
-
-static void WatchOwnThread()
-{
-    WatchThreadQueue();
-    if (!s_macro.hModalWatch)
-        s_macro.hModalWatch = g_pfnSetWindowsHookEx(WH_MSGFILTER, ModalLoopWatchProc, NULL, GetCurrentThreadId());
 }
 
 void StartPlayback()
@@ -288,14 +277,11 @@ static VOID CALLBACK MacroTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD)
             // played, so the macro goes the input way, now and for the run.
             StopJournalPlayback();
             s_macro.bJournalPlaybackSilent = TRUE;
-            PlayByInput();
+            BeginPlaying();
         }
         break;
     case MACRO_PLAY_INPUT:
-        if (InputRunSeen())
-            PlayNextRun();
-        else if (GetTickCount() - s_macro.dwRunSent > MACRO_STALL_MS)
-            EndMacroRun(MACRO_END_BLOCKED, NULL);
+        PlayNextRun();
         break;
     default:
         KillTimer(hwnd, idEvent);

@@ -1,7 +1,7 @@
 // The recorded macro: a list of key events, and the rules that make what a
-// recorder saw into a macro, whichever recorder it was. A macro never holds a
-// release whose press came before it, nor a press left without its release,
-// so that playing it leaves the keyboard as it found it.
+// recorder saw into a macro. A macro never holds a release whose press came
+// before it, nor a press without its release: playing it leaves the
+// keyboard as it found it.
 #ifndef TEKSTOR_MACRO_MACROEVENTS_H
 #define TEKSTOR_MACRO_MACROEVENTS_H
 
@@ -24,8 +24,8 @@ constexpr BOOL IsKeyPress(UINT message) { return message == WM_KEYDOWN || messag
 constexpr BOOL IsKeyRelease(UINT message) { return message == WM_KEYUP || message == WM_SYSKEYUP; }
 constexpr BYTE EventKey(UINT paramL) { return static_cast<BYTE>(paramL & 0xFF); }
 
-// Why a playback or a recording ended, as its way reports it to the main
-// window (WMU_MACROENDED, wParam). Each way only reports; the state table acts.
+// Why a playback or a recording ended, as its way reports it
+// (WMU_MACROENDED, wParam); the state table acts on it.
 enum MacroEnd : WPARAM {
     MACRO_GOING_ON,        // not an end: the next run of keys went out
     MACRO_END_DONE,        // a playback has handed over its last event
@@ -43,8 +43,7 @@ void AppendMacroEvent(const EVENTMSG* pEvent);
 void AppendEventTo(MacroEvent** ppHead, MacroEvent** ppTail, const EVENTMSG* pEvent);
 void FreeMacroEvents(MacroEvent* pFirst);
 
-// Keys pressed and not yet released, each with the event that pressed it,
-// so that a release can be made to match.
+// Keys pressed and not yet released, each with the event that pressed it.
 struct HeldKeys {
     MacroEvent press[256];
     BOOL bDown[256];
