@@ -43,7 +43,7 @@ static struct {
     volatile LONG bSawKey;      // the recorder has seen a key...
     volatile DWORD dwFirstKey;  // ...first at this time
     volatile LONG cSeen, cSent; // played events the watch has seen, and sent
-    volatile LONG bKeysWanted;  // cleared by the window's thread, or by the watch at the user's input
+    volatile LONG bKeysWanted;  // cleared at the window's request, or by the watch at the user's input
     HeldKeys passed;            // played presses the watch let through
     KBDLLHOOKSTRUCT userKey;    // the user's key that ended a playback, held back (vkCode 0: none)...
     BOOL bUserKeyUp;            // ...and its release with it
@@ -216,8 +216,8 @@ static LRESULT CALLBACK PlayedKeyWatchProc(int code, WPARAM wParam, LPARAM lPara
 
 static LRESULT CALLBACK MousePlaybackProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code == HC_ACTION
-        && (wParam == WM_LBUTTONDOWN || wParam == WM_RBUTTONDOWN || wParam == WM_MBUTTONDOWN || wParam == WM_XBUTTONDOWN))
+    if (code == HC_ACTION && (wParam == WM_LBUTTONDOWN || wParam == WM_RBUTTONDOWN
+                              || wParam == WM_MBUTTONDOWN || wParam == WM_XBUTTONDOWN))
         StopForUser(NULL);
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
