@@ -8,7 +8,6 @@
 #include "edit/editcmd.h"
 #include "edit/editpane.h"
 #include "find/findreplace.h"
-#include "macro/inputmacro.h"
 #include "macro/macro.h"
 #include "res/resource.h"
 
@@ -125,6 +124,9 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     case WM_INITMENUPOPUP:
         OnInitMenuPopup();
         return 0;
+    case WM_ENTERMENULOOP:
+        NoteMenuOpened();
+        return 0;
     case WM_DROPFILES:
         OnDropFiles(hwnd, uMsg, wParam, lParam);
         return 0;
@@ -136,9 +138,6 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         return 0;
     case WMU_PLAYMACRO:
         StartPlayback();
-        return 0;
-    case WMU_PLAYNEXTKEY:
-        PlayNextInputRun();
         return 0;
     case WMU_MACROENDED:
         OnMacroEnded(wParam);

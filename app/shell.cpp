@@ -85,15 +85,14 @@ BOOL StartInstance(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR pszArgs,
 
 void HandleLoopMessage(MSG* pMsg, HACCEL hAccel)
 {
-    // The system ends a journal hook by itself (Ctrl+Esc, Ctrl+Alt+Del) and
-    // only tells us afterwards, with a message to the thread.
-    if (pMsg->message == WM_CANCELJOURNAL)
-        CancelMacroRun();
     if (g_hwndFindDlg && IsDialogMessageA(g_hwndFindDlg, pMsg))
         return;
     // An accelerator key is still dispatched as a key message, but never
     // translated, so it types no character.
-    if (!TranslateAcceleratorA(g_hwndMain, hAccel, pMsg))
+    g_pAcceleratorMsg = pMsg;
+    const BOOL bCommand = TranslateAcceleratorA(g_hwndMain, hAccel, pMsg);
+    g_pAcceleratorMsg = NULL;
+    if (!bCommand)
         TranslateMessage(pMsg);
     DispatchMessageA(pMsg);
 }

@@ -13,6 +13,7 @@ char g_szReplaceWith[FIND_TEXT_SIZE];
 DWORD g_dwSearchFlags;
 BOOL g_bWordWrap;
 UINT g_uFindReplaceMsg;
+const MSG* g_pAcceleratorMsg;
 HHOOK g_hJournalHook;
 BOOL g_bRecording;
 MacroEvent* g_pMacroHead;

@@ -12,7 +12,6 @@ struct MacroEvent;
 enum : UINT {
     WMU_OPENARGS = WM_USER,       // lParam: the argument string, wide
     WMU_PLAYMACRO = WM_USER + 1,  // no parameters
-    WMU_PLAYNEXTKEY = WM_USER + 2,  // no parameters: the next keys of a playback
     WMU_MACROENDED = WM_USER + 3,   // wParam: a MacroEnd, why a recording or playback ended
 };
 
@@ -31,6 +30,8 @@ extern char g_szReplaceWith[FIND_TEXT_SIZE];
 extern DWORD g_dwSearchFlags;
 extern BOOL g_bWordWrap;
 extern UINT g_uFindReplaceMsg;
+// The key message TranslateAcceleratorA is turning into a command, else NULL.
+extern const MSG* g_pAcceleratorMsg;
 extern HHOOK g_hJournalHook;
 extern BOOL g_bRecording;
 extern MacroEvent* g_pMacroHead;

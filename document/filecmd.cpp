@@ -11,7 +11,6 @@
 #include "app/state.h"
 #include "document/docfile.h"
 #include "document/document.h"
-#include "macro/macro.h"
 #include "res/resource.h"
 
 void FormatSavePrompt(char* pszOut, const char* pszFormat, const char* pszName)
@@ -43,7 +42,6 @@ BOOL QuerySaveChanges(HINSTANCE hInstance, HWND hwndMain, HWND hwndEdit)
     LoadStringA(hInstance, IDS_SAVE_PROMPT, pszSecond, PROMPT_HALF - 1);
     FormatSavePrompt(pszMessage, pszSecond, g_szFileName);
 
-    EndPlaybackBeforeOwnWindow();
     switch (ShowProgramMessage(hwndMain, pszMessage, MB_YESNOCANCEL | MB_ICONEXCLAMATION)) {
     case IDYES:
         return FileSave(hInstance, hwndMain, hwndEdit) ? TRUE : FALSE;
@@ -100,7 +98,6 @@ void ShowOpenRefusal(HWND hwndOwner, const wchar_t* pszGiven, UINT uReason)
 
 static BOOL RunFileDialog(decltype(&::GetOpenFileNameW) (*pfnGetDialog)(), OPENFILENAMEW* ofn)
 {
-    EndPlaybackBeforeOwnWindow();
     auto pfn = pfnGetDialog();
     return pfn ? pfn(ofn) : FALSE;
 }

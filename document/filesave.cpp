@@ -23,7 +23,6 @@
 
 #include "document/docfile.h"
 #include "edit/textbuffer.h"
-#include "macro/macro.h"
 #include "res/resource.h"
 
 const SaveCalls SYSTEM_SAVE_CALLS = {WriteFile, FlushFileBuffers, SetEndOfFile, CreateFileW,
@@ -324,7 +323,6 @@ static BOOL RemoveJournal(HANDLE hJournal)
 // Text idText, its "%s" replaced by pszPath, in a message box over hwndOwner.
 static int ShowSaveMessage(HWND hwndOwner, UINT idText, const wchar_t* pszPath, UINT uType)
 {
-    EndPlaybackBeforeOwnWindow();
     wchar_t szFormat[512] = L"", szCaption[32] = L"";
     LoadStringW(g_hInstance, idText, szFormat, 512);
     LoadStringW(g_hInstance, IDS_APPNAME, szCaption, 32);

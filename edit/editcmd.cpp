@@ -5,7 +5,6 @@
 #include <windowsx.h>
 
 #include "app/state.h"
-#include "macro/macro.h"
 #include "res/resource.h"
 
 LRESULT CALLBACK EditSubclassProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -29,7 +28,6 @@ LRESULT CALLBACK EditSubclassProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lP
 
 void ShowContextMenu(HWND hwndMenuOwner, LPARAM lParam)
 {
-    EndPlaybackBeforeOwnWindow();
     POINT pt;
     if (static_cast<DWORD>(lParam) == 0xFFFFFFFFu) {
         RECT rc;

@@ -1,27 +1,14 @@
 // Recording through WH_KEYBOARD_LL and playing through SendInput. The hooks
 // run on the hook thread, and only copy, count and post: the system drops a
-// low-level hook that keeps it waiting. Each shared value is written by one
-// thread only; the requests to the hook thread are sent, so a hook is in or
-// out by the time its request returns.
+// low-level hook that keeps it waiting. The requests to the hook thread are
+// sent, so a hook is in or out by the time its request returns.
 #include "macro/inputmacro.h"
 
 #include "app/state.h"
 
-// Key lParam bits as a window sees them, moved up by 8 as the journal
-// recorder stores them above the virtual-key byte.
-constexpr UINT KEY_EXTENDED = KF_EXTENDED;
-constexpr UINT KEY_ALT_DOWN = KF_ALTDOWN;
-constexpr UINT KEY_WAS_DOWN = KF_REPEAT;
-constexpr UINT KEY_RELEASED = KF_UP;
 constexpr UINT EVENT_EXTENDED = 0x8000;  // in paramH
 
-constexpr UINT_PTR STALL_TIMER_ID = 0x4D50;
-constexpr UINT_PTR NEXT_KEY_TIMER_ID = 0x4D51;
-constexpr UINT_PTR RECORD_CHECK_TIMER_ID = 0x4D52;
-constexpr UINT RECORD_CHECK_MS = 1000;
-// Input this much later than anything the recorder's hooks saw went past
-// them: the system has dropped them.
-constexpr LONG RECORD_LOST_MS = 250;
+UINT (WINAPI* g_pfnSendInput)(UINT, LPINPUT, int) = SendInput;
 
 // Distinct for distinct processes (an exclusive or is one to one), and never
 // 0, the mark of unmarked input: process ids are multiples of four.
@@ -40,60 +27,68 @@ static BOOL IsOwnInput(ULONG_PTR extra)
 }
 
 enum HostRequest : UINT {
-    HOST_RECORD = WM_APP,  // returns whether the recorder is in
+    HOST_RECORD = WM_APP,  // wParam: a new recording, else the same afresh; returns whether the hook is in
     HOST_END_RECORD,
     HOST_WATCH,            // returns whether the watch is in
     HOST_END_WATCH,
-    HOST_DROP_WATCH,       // posted by the watch once it has seen every key sent
+    HOST_SETTLE_WATCH,     // posted by the watch: a user's key waits, or every key sent was seen
 };
 
-static HWND s_hwndHost;  // the hook thread's message-only window
-static HHOOK s_hRecordHook, s_hRecordMouseHook, s_hWatchHook, s_hMouseWatchHook;
+// The hook thread's, but for cSent, which the window's thread counts.
+static struct {
+    HWND hwndHost;              // message-only
+    HHOOK hRecord, hWatch, hMouseWatch;
+    BOOL bInRecordProc;         // a renewed hook calls the old one next
+    BYTE keyDown[256];          // to tell a repeat from a first press
+    volatile LONG bSawKey;      // the recorder has seen a key...
+    volatile DWORD dwFirstKey;  // ...first at this time
+    volatile LONG cSeen, cSent; // played events the watch has seen, and sent
+    volatile LONG bKeysWanted;  // cleared at the window's request, or by the watch at the user's input
+    HeldKeys passed;            // played presses the watch let through
+    KBDLLHOOKSTRUCT userKey;    // the user's key that ended a playback, held back (vkCode 0: none)...
+    BOOL bUserKeyUp;            // ...and its release with it
+} s_hook;
 
-// Written by the hook thread.
-static BYTE s_keyDown[256];          // to tell a repeat from a first press
-static volatile DWORD s_dwLastSeen;  // time of the last event the recorder saw
-static volatile LONG s_cSeen;        // played events the watch has seen
-// Written by the window's thread; the watch clears s_bKeysWanted too, at
-// the user's first key or button.
-static volatile LONG s_cSent;        // played events sent
-static volatile LONG s_bPlaying;
-static volatile LONG s_bKeysWanted;  // played keys may reach their windows
+// The window's thread's.
+static struct {
+    MacroEvent* pNextToSend;
+    HeldKeys sentHeld;          // what the sent events hold down: runs are cut where nothing is
+    HWND hwndRunFocus;          // the focus when the last run went out...
+    DWORD dwRunSent;            // ...and the time
+    HHOOK hQueueWatch;
+    BOOL bTakingEarlyKeys;      // a recording has begun and its hook has not caught up
+    DWORD dwRecordStart;
+    MacroEvent* pEarlyHead;     // what the window took before the hook saw any key
+    MacroEvent* pEarlyTail;
+} s_win;
 
-// The player's own, on the window's thread.
-static MacroEvent* s_pNextToSend;  // the first event not yet sent
-static HeldKeys s_held;            // what the sent events left down
-static BOOL s_bNextDue;            // the next run waits for this thread's keys
-static BOOL s_bEndReported;
-static HHOOK s_hQueueHook;
-
-EVENTMSG KeyEventFromLowLevel(UINT message, const KBDLLHOOKSTRUCT* pKey, BOOL bWasDown, HWND hwnd)
+// A key event as the journal recorder stores it: the key message's lParam
+// flags and scan code above the virtual-key byte.
+static EVENTMSG KeyEvent(UINT message, UINT vk, UINT hiword, DWORD time, HWND hwnd)
 {
-    EVENTMSG ev;
-    ev.message = message;
-    ev.time = pKey->time;
-    ev.hwnd = hwnd;
+    return {message, (vk & 0xFF) | (hiword << 8), 1u | ((hiword & KF_EXTENDED) ? EVENT_EXTENDED : 0), time, hwnd};
+}
+
+static EVENTMSG KeyEventFromLowLevel(UINT message, const KBDLLHOOKSTRUCT* pKey, BOOL bWasDown, HWND hwnd)
+{
     if (pKey->vkCode == VK_PACKET) {
         // A character from the touch keyboard or an input method: the
         // whole UTF-16 unit stands where a key has its scan code and flags.
-        ev.paramL = VK_PACKET | ((pKey->scanCode & 0xFFFF) << 8);
-        ev.paramH = 1;
-        return ev;
+        return {message, VK_PACKET | ((pKey->scanCode & 0xFFFF) << 8), 1, pKey->time, hwnd};
     }
-    const BOOL bExtended = (pKey->flags & LLKHF_EXTENDED) != 0;
-    UINT hiword = (pKey->scanCode & 0xFF) | (bExtended ? KEY_EXTENDED : 0);
+    UINT hiword = pKey->scanCode & 0xFF;
+    if (pKey->flags & LLKHF_EXTENDED)
+        hiword |= KF_EXTENDED;
     if (pKey->flags & LLKHF_ALTDOWN)
-        hiword |= KEY_ALT_DOWN;
+        hiword |= KF_ALTDOWN;
     if (IsKeyRelease(message))
-        hiword |= KEY_WAS_DOWN | KEY_RELEASED;
+        hiword |= KF_REPEAT | KF_UP;
     else if (bWasDown)
-        hiword |= KEY_WAS_DOWN;
-    ev.paramL = (pKey->vkCode & 0xFF) | (hiword << 8);
-    ev.paramH = 1 | (bExtended ? EVENT_EXTENDED : 0);
-    return ev;
+        hiword |= KF_REPEAT;
+    return KeyEvent(message, pKey->vkCode, hiword, pKey->time, hwnd);
 }
 
-INPUT InputFromKeyEvent(UINT message, UINT paramL, UINT paramH)
+INPUT InputFromKeyEvent(UINT message, UINT paramL, UINT paramH, ULONG_PTR tag)
 {
     INPUT in = {};
     in.type = INPUT_KEYBOARD;
@@ -103,16 +98,16 @@ INPUT InputFromKeyEvent(UINT message, UINT paramL, UINT paramH)
     } else {
         in.ki.wVk = EventKey(paramL);
         in.ki.wScan = static_cast<WORD>((paramL >> 8) & 0xFF);
-        if ((paramH & EVENT_EXTENDED) || ((paramL >> 8) & KEY_EXTENDED))
+        if ((paramH & EVENT_EXTENDED) || ((paramL >> 8) & KF_EXTENDED))
             in.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
     }
     if (IsKeyRelease(message))
         in.ki.dwFlags |= KEYEVENTF_KEYUP;
-    in.ki.dwExtraInfo = MACRO_INPUT_TAG;
+    in.ki.dwExtraInfo = tag;
     return in;
 }
 
-// The window a journal recorder names: the focus of the foreground thread.
+// The window the keys go to: the focus of the foreground thread.
 static HWND FocusWindow()
 {
     GUITHREADINFO info = {};
@@ -125,68 +120,23 @@ static HWND FocusWindow()
 LRESULT CALLBACK KeyboardRecordProc(int code, WPARAM wParam, LPARAM lParam)
 {
     const UINT message = static_cast<UINT>(wParam);
-    if (code == HC_ACTION && (IsKeyPress(message) || IsKeyRelease(message))) {
-        const auto* pKey = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-        s_dwLastSeen = pKey->time;
-        const BYTE vk = static_cast<BYTE>(pKey->vkCode);
-        const BOOL bWasDown = s_keyDown[vk];
-        s_keyDown[vk] = IsKeyPress(message);
-        if (!IsOwnInput(pKey->dwExtraInfo)) {
-            const EVENTMSG ev = KeyEventFromLowLevel(message, pKey, bWasDown, FocusWindow());
-            RecordKeyEvent(&ev);
-        }
-    }
-    return CallNextHookEx(NULL, code, wParam, lParam);
-}
-
-// Only notes that the hooks still see input (see RecordCheckTimerProc).
-static LRESULT CALLBACK MouseRecordProc(int code, WPARAM wParam, LPARAM lParam)
-{
-    if (code == HC_ACTION)
-        s_dwLastSeen = reinterpret_cast<const MSLLHOOKSTRUCT*>(lParam)->time;
-    return CallNextHookEx(NULL, code, wParam, lParam);
-}
-
-static void StopForUser()
-{
-    if (InterlockedExchange(&s_bKeysWanted, FALSE))
-        PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_USER_INPUT, 0);
-}
-
-LRESULT CALLBACK KeyboardPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
-{
     const auto* pKey = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-    if (code == HC_ACTION && pKey->dwExtraInfo == MACRO_INPUT_TAG) {
-        const LONG cSeen = InterlockedIncrement(&s_cSeen);
-        if (!s_bKeysWanted) {
-            if (!s_bPlaying && cSeen >= s_cSent)
-                PostMessageA(s_hwndHost, HOST_DROP_WATCH, 0, 0);
-            return 1;  // sent before the stop: it must reach no window now
-        }
-        // The next run is sent from the queue, not from here: sending inside
-        // the hook would run it again inside itself.
-        if (cSeen == s_cSent)
-            PostMessageA(g_hwndMain, WMU_PLAYNEXTKEY, 0, 0);
-    } else if (code == HC_ACTION && pKey->dwExtraInfo != MACRO_RELEASE_TAG
-               && IsKeyPress(static_cast<UINT>(wParam))) {
-        StopForUser();
+    if (code != HC_ACTION || s_hook.bInRecordProc || !(IsKeyPress(message) || IsKeyRelease(message))
+        || IsOwnInput(pKey->dwExtraInfo))
+        return CallNextHookEx(NULL, code, wParam, lParam);
+    if (!s_hook.bSawKey) {
+        s_hook.dwFirstKey = pKey->time;
+        InterlockedExchange(&s_hook.bSawKey, TRUE);
     }
-    return CallNextHookEx(NULL, code, wParam, lParam);
-}
-
-static LRESULT CALLBACK MousePlaybackProc(int code, WPARAM wParam, LPARAM lParam)
-{
-    if (code == HC_ACTION) {
-        switch (wParam) {
-        case WM_LBUTTONDOWN:
-        case WM_RBUTTONDOWN:
-        case WM_MBUTTONDOWN:
-        case WM_XBUTTONDOWN:
-            StopForUser();
-            break;
-        }
-    }
-    return CallNextHookEx(NULL, code, wParam, lParam);
+    const BYTE vk = static_cast<BYTE>(pKey->vkCode);
+    const BOOL bWasDown = s_hook.keyDown[vk];
+    s_hook.keyDown[vk] = IsKeyPress(message);
+    const EVENTMSG ev = KeyEventFromLowLevel(message, pKey, bWasDown, FocusWindow());
+    AppendMacroEvent(&ev);
+    s_hook.bInRecordProc = TRUE;
+    const LRESULT result = CallNextHookEx(NULL, code, wParam, lParam);
+    s_hook.bInRecordProc = FALSE;
+    return result;
 }
 
 static void Unhook(HHOOK* phHook)
@@ -196,47 +146,144 @@ static void Unhook(HHOOK* phHook)
     *phHook = NULL;
 }
 
-static void DropWatch(HWND hwndHost)
+// The releases of the keys in pHeld, marked as releases, into inputs.
+static UINT MakeReleases(const HeldKeys* pHeld, INPUT* inputs)
 {
-    KillTimer(hwndHost, HOST_DROP_WATCH);
-    Unhook(&s_hWatchHook);
-    Unhook(&s_hMouseWatchHook);
+    UINT n = 0;
+    for (int vk = 255; vk >= 0; --vk) {
+        if (pHeld->bDown[vk]) {
+            const MacroEvent up = OppositeOf(pHeld->press[vk]);
+            inputs[n++] = InputFromKeyEvent(up.message, up.paramL, up.paramH, MACRO_RELEASE_TAG);
+        }
+    }
+    return n;
+}
+
+// On the hook thread, once out of the hook (input sent inside it would
+// wait for this very thread): lets go of what the played keys hold down,
+// and then passes on the user's key, so that it arrives plain.
+static void PassOnUserKeyPlain()
+{
+    INPUT inputs[258];
+    UINT n = MakeReleases(&s_hook.passed, inputs);
+    const UINT messages[] = {WM_KEYDOWN, WM_KEYUP};
+    for (UINT i = 0; i < (s_hook.bUserKeyUp ? 2u : 1u); ++i) {
+        const EVENTMSG ev = KeyEventFromLowLevel(messages[i], &s_hook.userKey, FALSE, NULL);
+        inputs[n++] = InputFromKeyEvent(ev.message, ev.paramL, ev.paramH, MACRO_RELEASE_TAG);
+    }
+    s_hook.passed = {};
+    s_hook.userKey = {};
+    s_hook.bUserKeyUp = FALSE;
+    SendInput(n, inputs, sizeof(INPUT));
+}
+
+// The user's key or button: the playback ends. TRUE when the key has to
+// wait for the macro's keys to go up.
+static BOOL StopForUser(const KBDLLHOOKSTRUCT* pKey)
+{
+    if (!InterlockedExchange(&s_hook.bKeysWanted, FALSE))
+        return FALSE;
+    PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_USER, 0);
+    if (!pKey || !s_hook.passed.cDown)
+        return FALSE;
+    s_hook.userKey = *pKey;
+    PostMessageA(s_hook.hwndHost, HOST_SETTLE_WATCH, 0, 0);
+    return TRUE;
+}
+
+static LRESULT CALLBACK PlayedKeyWatchProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    const UINT message = static_cast<UINT>(wParam);
+    const auto* pKey = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    if (code == HC_ACTION && pKey->dwExtraInfo == MACRO_INPUT_TAG) {
+        const LONG cSeen = InterlockedIncrement(&s_hook.cSeen);
+        if (!s_hook.bKeysWanted) {
+            if (cSeen >= s_hook.cSent)
+                PostMessageA(s_hook.hwndHost, HOST_SETTLE_WATCH, 0, 0);
+            return 1;  // sent before the stop: it must reach no window now
+        }
+        const EVENTMSG ev = KeyEventFromLowLevel(message, pKey, FALSE, NULL);
+        NoteKeyEvent(&s_hook.passed, {NULL, ev.message, ev.paramL, ev.paramH, ev.time, NULL});
+    } else if (code == HC_ACTION && pKey->dwExtraInfo != MACRO_RELEASE_TAG && IsKeyPress(message)
+               && StopForUser(pKey)) {
+        return 1;  // it goes in again behind the releases
+    } else if (code == HC_ACTION && s_hook.userKey.vkCode && pKey->vkCode == s_hook.userKey.vkCode) {
+        s_hook.bUserKeyUp = TRUE;  // and so does its release, after it
+        return 1;
+    }
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+static LRESULT CALLBACK MousePlaybackProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION && (wParam == WM_LBUTTONDOWN || wParam == WM_RBUTTONDOWN
+                              || wParam == WM_MBUTTONDOWN || wParam == WM_XBUTTONDOWN))
+        StopForUser(NULL);
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+static LRESULT PutRecordHookIn(BOOL bNewRecording)
+{
+    if (bNewRecording) {
+        // A key held since before the start repeats as a key already down.
+        for (int vk = 0; vk < 256; ++vk)
+            s_hook.keyDown[vk] = (GetAsyncKeyState(vk) & 0x8000) != 0;
+        s_hook.bSawKey = FALSE;
+    }
+    // The new hook goes in before the old one comes out, so that no key
+    // passes between them; the old one passes on what the new one saw.
+    HHOOK hHook = g_pfnSetWindowsHookEx(WH_KEYBOARD_LL, KeyboardRecordProc, g_hInstance, 0);
+    if (!hHook)
+        return FALSE;
+    Unhook(&s_hook.hRecord);
+    s_hook.hRecord = hHook;
+    return TRUE;
+}
+
+static LRESULT PutWatchIn()
+{
+    Unhook(&s_hook.hWatch);
+    Unhook(&s_hook.hMouseWatch);
+    s_hook.cSeen = 0;
+    s_hook.passed = {};
+    s_hook.bKeysWanted = TRUE;
+    s_hook.hWatch = g_pfnSetWindowsHookEx(WH_KEYBOARD_LL, PlayedKeyWatchProc, g_hInstance, 0);
+    if (s_hook.hWatch)
+        s_hook.hMouseWatch = g_pfnSetWindowsHookEx(WH_MOUSE_LL, MousePlaybackProc, g_hInstance, 0);
+    return s_hook.hWatch != NULL;
+}
+
+// Keys sent before the end may still be on their way: the watch stays to
+// hold them back until it has seen them all.
+static void DropWatchOnceAllSeen()
+{
+    if (!s_hook.bKeysWanted && s_hook.cSeen >= s_hook.cSent) {
+        Unhook(&s_hook.hWatch);
+        Unhook(&s_hook.hMouseWatch);
+    }
 }
 
 static LRESULT CALLBACK HookHostProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (uMsg) {
     case HOST_RECORD:
-        ZeroMemory(s_keyDown, sizeof s_keyDown);
-        s_dwLastSeen = GetTickCount();
-        s_hRecordHook = g_pfnSetWindowsHookEx(WH_KEYBOARD_LL, KeyboardRecordProc, g_hInstance, 0);
-        if (s_hRecordHook)
-            s_hRecordMouseHook = g_pfnSetWindowsHookEx(WH_MOUSE_LL, MouseRecordProc, g_hInstance, 0);
-        return s_hRecordHook != NULL;
+        return PutRecordHookIn(static_cast<BOOL>(wParam));
     case HOST_END_RECORD:
-        Unhook(&s_hRecordHook);
-        Unhook(&s_hRecordMouseHook);
+        Unhook(&s_hook.hRecord);
         return 0;
     case HOST_WATCH:
-        DropWatch(hwnd);
-        s_cSeen = 0;
-        s_hWatchHook = g_pfnSetWindowsHookEx(WH_KEYBOARD_LL, KeyboardPlaybackProc, g_hInstance, 0);
-        if (s_hWatchHook)
-            s_hMouseWatchHook = g_pfnSetWindowsHookEx(WH_MOUSE_LL, MousePlaybackProc, g_hInstance, 0);
-        return s_hWatchHook != NULL;
+        return PutWatchIn();
     case HOST_END_WATCH:
-        // Keys sent before the end may still be on their way: the watch
-        // stays to hold them back until it has seen them all, or for as
-        // long as a key may take.
-        if (s_cSeen >= s_cSent)
-            DropWatch(hwnd);
-        else
-            SetTimer(hwnd, HOST_DROP_WATCH, MACRO_STALL_MS, NULL);
+        s_hook.bKeysWanted = FALSE;
+        if (s_hook.userKey.vkCode)
+            PassOnUserKeyPlain();
+        DropWatchOnceAllSeen();
         return 0;
-    case HOST_DROP_WATCH:
-    case WM_TIMER:
-        if (!s_bPlaying)
-            DropWatch(hwnd);
+    case HOST_SETTLE_WATCH:
+        if (s_hook.userKey.vkCode)
+            PassOnUserKeyPlain();
+        else
+            DropWatchOnceAllSeen();
         return 0;
     }
     return DefWindowProcA(hwnd, uMsg, wParam, lParam);
@@ -252,9 +299,9 @@ static DWORD WINAPI HookThreadProc(LPVOID pvReady)
     wc.hInstance = g_hInstance;
     wc.lpszClassName = "TekstorHookHost";
     RegisterClassA(&wc);
-    s_hwndHost = CreateWindowExA(0, wc.lpszClassName, NULL, 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
-                                 g_hInstance, NULL);
-    const BOOL bUp = s_hwndHost != NULL;
+    s_hook.hwndHost = CreateWindowExA(0, wc.lpszClassName, NULL, 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
+                                      g_hInstance, NULL);
+    const BOOL bUp = s_hook.hwndHost != NULL;
     SetEvent(static_cast<HANDLE>(pvReady));
     MSG msg;
     while (bUp && GetMessageA(&msg, NULL, 0, 0) > 0)
@@ -266,7 +313,7 @@ static DWORD WINAPI HookThreadProc(LPVOID pvReady)
 // the run.
 static BOOL StartHookThread()
 {
-    if (s_hwndHost)
+    if (s_hook.hwndHost)
         return TRUE;
     HANDLE hReady = CreateEventA(NULL, TRUE, FALSE, NULL);
     if (!hReady)
@@ -277,7 +324,29 @@ static BOOL StartHookThread()
         CloseHandle(hThread);
     }
     CloseHandle(hReady);
-    return s_hwndHost != NULL;
+    return s_hook.hwndHost != NULL;
+}
+
+// A key that reached this thread's queue before the recorder's hook was in
+// (the window was busy when the start chord came) is the recording's too;
+// once the hook has seen a key, every later one is the hook's.
+static void TakeEarlyKey(const MSG* pMsg)
+{
+    if (static_cast<LONG>(pMsg->time - s_win.dwRecordStart) <= 0)
+        return;
+    if (s_hook.bSawKey && static_cast<LONG>(pMsg->time - s_hook.dwFirstKey) >= 0) {
+        s_win.bTakingEarlyKeys = FALSE;
+        return;
+    }
+    const EVENTMSG ev = KeyEvent(pMsg->message, static_cast<UINT>(pMsg->wParam), HIWORD(pMsg->lParam), pMsg->time,
+                                 pMsg->hwnd);
+    AppendEventTo(&s_win.pEarlyHead, &s_win.pEarlyTail, &ev);
+}
+
+BOOL IsPlayedKey(const MSG* pMsg)
+{
+    return pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST
+           && GetMessageExtraInfo() == static_cast<LPARAM>(MACRO_INPUT_TAG);
 }
 
 static LRESULT CALLBACK QueueWatchProc(int code, WPARAM wParam, LPARAM lParam)
@@ -287,81 +356,59 @@ static LRESULT CALLBACK QueueWatchProc(int code, WPARAM wParam, LPARAM lParam)
         if (pMsg->message == WM_CANCELJOURNAL && !pMsg->hwnd) {
             // A modal loop would dispatch it to no window; this one it keeps.
             PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_CANCEL, 0);
-        } else if (pMsg->message >= WM_KEYFIRST && pMsg->message <= WM_KEYLAST) {
-            if (!s_bKeysWanted && GetMessageExtraInfo() == static_cast<LPARAM>(MACRO_INPUT_TAG)) {
+        } else if (IsPlayedKey(pMsg)) {
+            if (!s_hook.bKeysWanted)
                 pMsg->message = WM_NULL;  // played before the end, taken after it
-            } else if (s_bNextDue && !HIWORD(GetQueueStatus(QS_KEY))) {
-                s_bNextDue = FALSE;
-                PostMessageA(g_hwndMain, WMU_PLAYNEXTKEY, 0, 0);
-            }
+        } else if (s_win.bTakingEarlyKeys && (IsKeyPress(pMsg->message) || IsKeyRelease(pMsg->message))
+                   && !IsOwnInput(static_cast<ULONG_PTR>(GetMessageExtraInfo()))) {
+            TakeEarlyKey(pMsg);
         }
     }
-    return CallNextHookEx(s_hQueueHook, code, wParam, lParam);
+    return CallNextHookEx(s_win.hQueueWatch, code, wParam, lParam);
 }
 
 void WatchThreadQueue()
 {
-    if (!s_hQueueHook)
-        s_hQueueHook = SetWindowsHookExA(WH_GETMESSAGE, QueueWatchProc, NULL, GetCurrentThreadId());
-}
-
-static VOID CALLBACK RecordCheckTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD)
-{
-    // The system drops a low-level hook without a word; what it cannot hide
-    // is the time of the last input, which the hooks would have seen.
-    LASTINPUTINFO info = {sizeof info, 0};
-    if (GetLastInputInfo(&info) && static_cast<LONG>(info.dwTime - s_dwLastSeen) > RECORD_LOST_MS) {
-        KillTimer(hwnd, idEvent);
-        PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_HOOK_LOST, 0);
-    }
+    if (!s_win.hQueueWatch)
+        s_win.hQueueWatch = g_pfnSetWindowsHookEx(WH_GETMESSAGE, QueueWatchProc, NULL, GetCurrentThreadId());
 }
 
 BOOL StartKeyboardRecording()
 {
-    if (!StartHookThread())
+    if (!StartHookThread() || !SendMessageA(s_hook.hwndHost, HOST_RECORD, TRUE, 0))
         return FALSE;
-    if (!SendMessageA(s_hwndHost, HOST_RECORD, 0, 0))
-        return FALSE;
-    SetTimer(g_hwndMain, RECORD_CHECK_TIMER_ID, RECORD_CHECK_MS, RecordCheckTimerProc);
+    s_win.dwRecordStart = GetMessageTime();
+    s_win.pEarlyHead = s_win.pEarlyTail = NULL;
+    s_win.bTakingEarlyKeys = TRUE;
     return TRUE;
+}
+
+BOOL RenewKeyboardRecording()
+{
+    return SendMessageA(s_hook.hwndHost, HOST_RECORD, FALSE, 0) != 0;
 }
 
 void StopKeyboardRecording()
 {
-    KillTimer(g_hwndMain, RECORD_CHECK_TIMER_ID);
-    if (s_hwndHost)
-        SendMessageA(s_hwndHost, HOST_END_RECORD, 0, 0);
+    SendMessageA(s_hook.hwndHost, HOST_END_RECORD, 0, 0);
+    s_win.bTakingEarlyKeys = FALSE;
+    if (s_win.pEarlyHead) {
+        s_win.pEarlyTail->pNext = g_pMacroHead;
+        g_pMacroHead = s_win.pEarlyHead;
+    }
+    s_win.pEarlyHead = s_win.pEarlyTail = NULL;
 }
 
-static void ReportEnd(MacroEnd reason)
+// Sends the events from the cursor on, as many as a run holds: up to where
+// the recording saw the focus move, else cut after the last event at which
+// no key is held, if there is one.
+static MacroEnd SendNextRun()
 {
-    if (s_bEndReported)
-        return;
-    s_bEndReported = TRUE;
-    KillTimer(g_hwndMain, STALL_TIMER_ID);
-    PostMessageA(g_hwndMain, WMU_MACROENDED, reason, 0);
-}
-
-static VOID CALLBACK StallTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD)
-{
-    KillTimer(hwnd, idEvent);
-    if (s_bPlaying && s_cSeen < s_cSent)
-        ReportEnd(MACRO_END_HOOK_LOST);
-}
-
-static VOID CALLBACK NextKeyTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD)
-{
-    KillTimer(hwnd, idEvent);
-    PlayNextInputRun();
-}
-
-// Sends the events from the cursor on, as many as a run holds, cut after
-// the last event at which no key is held, if there is one.
-static BOOL SendNextRun()
-{
-    HeldKeys probe = s_held;
+    const HWND hwndRecorded = s_win.pNextToSend->hwnd;
+    HeldKeys probe = s_win.sentHeld;
     UINT n = 0, nCut = 0;
-    for (const MacroEvent* p = s_pNextToSend; p && n < MACRO_RUN_EVENTS; p = p->pNext) {
+    for (const MacroEvent* p = s_win.pNextToSend; p && p->hwnd == hwndRecorded && n < MACRO_RUN_EVENTS;
+         p = p->pNext) {
         NoteKeyEvent(&probe, *p);
         ++n;
         if (probe.cDown == 0)
@@ -370,91 +417,66 @@ static BOOL SendNextRun()
     if (nCut == 0 || n < MACRO_RUN_EVENTS)
         nCut = n;
     INPUT inputs[MACRO_RUN_EVENTS];
-    g_pMacroPos = s_pNextToSend;
+    g_pMacroPos = s_win.pNextToSend;
     for (UINT i = 0; i < nCut; ++i) {
-        inputs[i] = InputFromKeyEvent(s_pNextToSend->message, s_pNextToSend->paramL, s_pNextToSend->paramH);
-        NoteKeyEvent(&s_held, *s_pNextToSend);
-        s_pNextToSend = s_pNextToSend->pNext;
+        const MacroEvent* p = s_win.pNextToSend;
+        inputs[i] = InputFromKeyEvent(p->message, p->paramL, p->paramH);
+        NoteKeyEvent(&s_win.sentHeld, *p);
+        s_win.pNextToSend = p->pNext;
     }
     // Counted first: the watch may see the keys before SendInput returns.
-    InterlockedExchangeAdd(&s_cSent, static_cast<LONG>(nCut));
-    if (SendInput(nCut, inputs, sizeof(INPUT)) != nCut)
-        return FALSE;
-    SetTimer(g_hwndMain, STALL_TIMER_ID, MACRO_STALL_MS, StallTimerProc);
-    return TRUE;
+    InterlockedExchangeAdd(&s_hook.cSent, static_cast<LONG>(nCut));
+    const UINT nTaken = g_pfnSendInput(nCut, inputs, sizeof(INPUT));
+    if (nTaken == nCut)
+        return MACRO_GOING_ON;
+    InterlockedExchangeAdd(&s_hook.cSent, -static_cast<LONG>(nCut - nTaken));
+    return MACRO_END_BLOCKED;
 }
 
 BOOL StartInputPlayback()
 {
-    if (!g_pMacroHead || !StartHookThread())
+    if (!StartHookThread())
         return FALSE;
-    s_cSent = 0;
-    s_bPlaying = TRUE;
-    s_bKeysWanted = TRUE;
-    s_bEndReported = FALSE;
-    s_bNextDue = FALSE;
-    ZeroMemory(&s_held, sizeof s_held);
-    s_pNextToSend = g_pMacroHead;
-    if (!SendMessageA(s_hwndHost, HOST_WATCH, 0, 0) || !SendNextRun()) {
-        StopInputPlayback();
-        return FALSE;
-    }
-    return TRUE;
+    s_hook.cSent = 0;
+    s_win.sentHeld = {};
+    s_win.pNextToSend = g_pMacroHead;
+    return SendMessageA(s_hook.hwndHost, HOST_WATCH, 0, 0) != 0;
 }
 
-void PlayNextInputRun()
+MacroEnd PlayNextInputRun()
 {
-    // Only once the watch has seen every key sent: a request left in the
-    // queue by a playback that has ended since finds nothing to do.
-    if (!s_bPlaying || !s_bKeysWanted || s_bEndReported || s_cSeen < s_cSent)
-        return;
-    // The watch sees a key before this thread has handled it, and this
-    // request outranks key input in the queue; sent at once, the whole macro
-    // would pile up ahead of a Record or a close. So the next run waits until
-    // the thread has taken its waiting keys (a timer message, too, comes only
-    // once no input is waiting).
-    if (HIWORD(GetQueueStatus(QS_KEY))) {
-        s_bNextDue = TRUE;
-        SetTimer(g_hwndMain, NEXT_KEY_TIMER_ID, USER_TIMER_MINIMUM, NextKeyTimerProc);
-        return;
-    }
-    s_bNextDue = FALSE;
-    if (!s_pNextToSend)
-        ReportEnd(MACRO_END_DONE);
-    else if (!SendNextRun())
-        ReportEnd(MACRO_END_DONE);
+    if (!s_hook.bKeysWanted)
+        return MACRO_END_USER;
+    if (s_hook.cSeen < s_hook.cSent)
+        return GetTickCount() - s_win.dwRunSent > MACRO_STALL_MS ? MACRO_END_BLOCKED : MACRO_GOING_ON;
+    if (!s_win.pNextToSend)
+        return MACRO_END_DONE;
+    // Keys follow the focus only where the recording saw it move; a window
+    // that came forward by itself must not get the rest. g_pMacroPos is the
+    // first event of the last run.
+    const HWND hwndFocus = FocusWindow();
+    if (g_pMacroPos != s_win.pNextToSend && s_win.pNextToSend->hwnd == g_pMacroPos->hwnd
+        && hwndFocus != s_win.hwndRunFocus)
+        return MACRO_END_FOCUS_MOVED;
+    s_win.hwndRunFocus = hwndFocus;
+    s_win.dwRunSent = GetTickCount();
+    return SendNextRun();
 }
 
 void SendKeyReleases(const HeldKeys* pHeld)
 {
     INPUT releases[256];
-    UINT n = 0;
-    for (int vk = 255; vk >= 0; --vk) {
-        if (pHeld->bDown[vk]) {
-            const MacroEvent up = ReleaseOf(pHeld->press[vk]);
-            releases[n] = InputFromKeyEvent(up.message, up.paramL, up.paramH);
-            releases[n++].ki.dwExtraInfo = MACRO_RELEASE_TAG;
-        }
-    }
-    if (n)
+    if (const UINT n = MakeReleases(pHeld, releases))
         SendInput(n, releases, sizeof(INPUT));
 }
 
 void StopInputPlayback()
 {
-    if (!s_bPlaying)
-        return;
-    s_bKeysWanted = FALSE;
-    s_bPlaying = FALSE;
-    s_bNextDue = FALSE;
-    s_bEndReported = TRUE;
-    KillTimer(g_hwndMain, STALL_TIMER_ID);
-    KillTimer(g_hwndMain, NEXT_KEY_TIMER_ID);
-    if (s_hwndHost)
-        SendMessageA(s_hwndHost, HOST_END_WATCH, 0, 0);
+    SendMessageA(s_hook.hwndHost, HOST_END_WATCH, 0, 0);
     // A key left down stays down for the whole desktop, and the user's next
-    // keys would become shortcuts.
-    SendKeyReleases(&s_held);
-    ZeroMemory(&s_held, sizeof s_held);
-    s_pNextToSend = NULL;
+    // keys would be shortcuts. What was sent is let go, whether the watch saw
+    // it go in or not; a release of a key that is up does nothing.
+    SendKeyReleases(&s_win.sentHeld);
+    s_win.sentHeld = {};
+    s_win.pNextToSend = NULL;
 }

@@ -1,6 +1,7 @@
 #include "macro/journal.h"
 
 #include "app/state.h"
+#include "macro/inputmacro.h"
 
 static BOOL s_bPlaying;     // from the start until the last event is taken
 static BOOL s_bAsked;       // HC_GETNEXT has come at least once
@@ -11,20 +12,17 @@ LRESULT CALLBACK JournalRecordProc(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code < 0)
         return CallNextHookEx(g_hJournalHook, code, wParam, lParam);
-    if (code == HC_ACTION)
-        RecordKeyEvent(reinterpret_cast<const EVENTMSG*>(lParam));
+    const auto* pEvent = reinterpret_cast<const EVENTMSG*>(lParam);
+    if (code == HC_ACTION && (IsKeyPress(pEvent->message) || IsKeyRelease(pEvent->message)))
+        AppendMacroEvent(pEvent);
     return 0;
 }
 
-static void EndJournalPlayback()
+void RemoveJournalHook()
 {
-    s_bPlaying = FALSE;
-    UnhookWindowsHookEx(g_hJournalHook);
+    if (g_hJournalHook)
+        UnhookWindowsHookEx(g_hJournalHook);
     g_hJournalHook = NULL;
-    // The cursor stays until the main window has taken the end: the key just
-    // taken is dispatched first, and if it is Record it must find the
-    // playback still running, so that it ends it instead of starting over.
-    PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_DONE, 0);
 }
 
 LRESULT CALLBACK JournalPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
@@ -36,52 +34,53 @@ LRESULT CALLBACK JournalPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
     if (code == HC_GETNEXT) {
         // The system may ask for the same event several times (it peeks
         // before it takes one); only HC_SKIP moves on.
-        auto* pEvent = reinterpret_cast<EVENTMSG*>(lParam);
-        pEvent->message = g_pMacroPos->message;
-        pEvent->paramL = g_pMacroPos->paramL;
-        pEvent->paramH = g_pMacroPos->paramH;
-        pEvent->time = g_pMacroPos->time;
-        pEvent->hwnd = g_pMacroPos->hwnd;
+        const MacroEvent& at = *g_pMacroPos;
+        *reinterpret_cast<EVENTMSG*>(lParam) = {at.message, at.paramL, at.paramH, at.time, at.hwnd};
         s_bAsked = TRUE;
         s_bEventTaken = TRUE;
     } else if (code == HC_SKIP && s_bEventTaken) {
         s_bEventTaken = FALSE;
         NoteKeyEvent(&s_held, *g_pMacroPos);
-        if (g_pMacroPos->pNext)
+        if (g_pMacroPos->pNext) {
             g_pMacroPos = g_pMacroPos->pNext;
-        else
-            EndJournalPlayback();
+        } else {
+            s_bPlaying = FALSE;
+            RemoveJournalHook();
+            // The cursor stays until the main window has taken the end: the
+            // key just taken is dispatched first, and if it is Record it must
+            // find the playback still running, so that it ends it.
+            PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_DONE, 0);
+        }
     }
     return 0;  // no delay: the macro plays at the system's pace
 }
 
-HHOOK StartJournalRecording()
+BOOL StartJournalRecording()
 {
-    return g_pfnSetWindowsHookEx(WH_JOURNALRECORD, JournalRecordProc, g_hInstance, 0);
+    g_hJournalHook = g_pfnSetWindowsHookEx(WH_JOURNALRECORD, JournalRecordProc, g_hInstance, 0);
+    return g_hJournalHook != NULL;
 }
 
-HHOOK StartJournalPlayback()
+BOOL StartJournalPlayback()
 {
     s_bAsked = FALSE;
     s_bEventTaken = FALSE;
-    ZeroMemory(&s_held, sizeof s_held);
+    s_held = {};
     s_bPlaying = TRUE;
-    HHOOK hHook = g_pfnSetWindowsHookEx(WH_JOURNALPLAYBACK, JournalPlaybackProc, g_hInstance, 0);
-    s_bPlaying = hHook != NULL;
-    return hHook;
+    g_hJournalHook = g_pfnSetWindowsHookEx(WH_JOURNALPLAYBACK, JournalPlaybackProc, g_hInstance, 0);
+    s_bPlaying = g_hJournalHook != NULL;
+    return s_bPlaying;
 }
 
 void StopJournalPlayback()
 {
     s_bPlaying = FALSE;
+    RemoveJournalHook();
+    SendKeyReleases(&s_held);
+    s_held = {};
 }
 
 BOOL JournalPlaybackAsked()
 {
     return s_bAsked;
-}
-
-const HeldKeys* JournalHeldKeys()
-{
-    return &s_held;
 }

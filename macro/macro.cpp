@@ -1,8 +1,6 @@
-// The macro's state table. g_pMacroPos is the tail while recording, the
-// cursor while playing, and NULL otherwise; the commands read it as
-// "something is running". How it runs is s_run, and only this file changes
-// it: the ways install and remove their hooks when told, and report an end
-// with WMU_MACROENDED, which is handled here.
+// The macro's state table: what runs, and how, is s_macro, and only this
+// file changes it. The ways install and remove their hooks when told, and
+// report an end with WMU_MACROENDED; the macro's one timer is this file's.
 #include "macro/macro.h"
 
 #include "app/state.h"
@@ -11,11 +9,12 @@
 #include "macro/journal.h"
 #include "res/resource.h"
 
-constexpr UINT_PTR JOURNAL_WATCH_TIMER_ID = 0x4D53;
-constexpr UINT_PTR RELEASE_WAIT_TIMER_ID = 0x4D54;
+constexpr UINT_PTR MACRO_TIMER_ID = 0x4D53;
 // A journal playback that works is asked for its first event at once.
 constexpr UINT JOURNAL_SILENT_MS = 250;
-constexpr UINT RELEASE_POLL_MS = 15;
+constexpr UINT CHORD_POLL_MS = 15;
+constexpr UINT CHORD_WAIT_MS = 1000;
+constexpr UINT RECORD_RENEW_MS = 1000;
 
 static BOOL RunningOnWine()
 {
@@ -27,13 +26,54 @@ static BOOL RunningOnWine()
 
 BOOL g_bJournalRecordsDesktop = !RunningOnWine();
 
-static MacroRun s_run;
-static BOOL s_bJournalPlaybackSilent;  // learnt once, kept for the run
-static BOOL s_abAskingKeys[256];       // held when the playback was asked for
+static struct {
+    MacroRun run;
+    BOOL bJournalPlaybackSilent;  // learnt once, kept for the run
+    DWORD dwChordTime;            // when the chord that started the run was pressed
+    DWORD dwMenuOpened;           // when the popup menu was last opened
+    BYTE abStartKeys[256];        // recording: a StartKey for each key
+    BOOL abChordKeys[256];        // waiting: the keys of the chord that asked to play
+    HHOOK hModalWatch;
+} s_macro;
+
+// The two ways behind one face.
+struct MacroWay {
+    BOOL (*pfnStartRecording)();
+    void (*pfnStopRecording)();
+    BOOL (*pfnStartPlayback)();
+    void (*pfnStopPlayback)();
+};
+
+static const MacroWay JOURNAL_WAY = {StartJournalRecording, RemoveJournalHook, StartJournalPlayback,
+                                     StopJournalPlayback};
+static const MacroWay INPUT_WAY = {StartKeyboardRecording, StopKeyboardRecording, StartInputPlayback,
+                                   StopInputPlayback};
+
+static const MacroWay& WayOf(MacroRun run)
+{
+    return run == MACRO_RECORD_JOURNAL || run == MACRO_PLAY_JOURNAL ? JOURNAL_WAY : INPUT_WAY;
+}
 
 MacroRun GetMacroRun()
 {
-    return s_run;
+    return s_macro.run;
+}
+
+static BOOL IsPlaying()
+{
+    return s_macro.run >= MACRO_PLAY_WAITING;
+}
+
+static BOOL IsRecording()
+{
+    return s_macro.run == MACRO_RECORD_JOURNAL || s_macro.run == MACRO_RECORD_KEYBOARD;
+}
+
+static VOID CALLBACK MacroTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD);
+
+static void SetMacroTimer(UINT uMs)
+{
+    SetTimer(g_hwndMain, MACRO_TIMER_ID, uMs, MacroTimerProc);
 }
 
 static void ShowRecordingState()
@@ -42,49 +82,99 @@ static void ShowRecordingState()
     UpdateTitle(g_hInstance, g_hwndMain, g_bRecording);
 }
 
-// Ends whatever runs, either way, and removes its hooks; a playback lets go
-// of the keys it pressed.
-static void EndMacroRun()
+// An end the user did not ask for is told, not only beeped.
+static void ShowMacroMessage(UINT idText)
 {
-    KillTimer(g_hwndMain, JOURNAL_WATCH_TIMER_ID);
-    KillTimer(g_hwndMain, RELEASE_WAIT_TIMER_ID);
-    switch (s_run) {
-    case MACRO_RECORD_KEYBOARD:
-        StopKeyboardRecording();
-        break;
-    case MACRO_PLAY_JOURNAL:
-        StopJournalPlayback();
-        break;
-    case MACRO_PLAY_INPUT:
-        StopInputPlayback();
-        break;
-    default:
-        break;
-    }
-    if (g_hJournalHook)
-        UnhookWindowsHookEx(g_hJournalHook);
-    g_hJournalHook = NULL;
-    if (s_run == MACRO_PLAY_JOURNAL)
-        SendKeyReleases(JournalHeldKeys());
-    s_run = MACRO_IDLE;
-    g_pMacroPos = NULL;
+    char szText[256] = "";
+    char szCaption[64] = "";
+    LoadStringA(g_hInstance, idText, szText, sizeof szText);
+    LoadStringA(g_hInstance, IDS_APPNAME, szCaption, sizeof szCaption);
+    MessageBoxA(g_hwndMain, szText, szCaption, MB_OK | MB_ICONEXCLAMATION);
 }
 
-void StartRecording()
+// A held chord repeats its key, and each repeat is translated again.
+static BOOL IsChordRepeat()
 {
-    if (s_run != MACRO_IDLE)
-        return;
+    return g_pAcceleratorMsg && (HIWORD(g_pAcceleratorMsg->lParam) & KF_REPEAT);
+}
+
+// The keys as they stood when the chord came (the thread's key state
+// follows the messages it has taken, not the keyboard now), each side of a
+// modifier apart, as the recorders name them.
+static void NoteStartKeys()
+{
+    BYTE state[256] = {};
+    GetKeyboardState(state);
+    for (int vk = 0; vk < 256; ++vk)
+        s_macro.abStartKeys[vk] = (state[vk] & 0x80) ? START_KEY_HELD : START_KEY_UP;
+    if (g_pAcceleratorMsg)
+        s_macro.abStartKeys[g_pAcceleratorMsg->wParam & 0xFF] = START_KEY_CHORD;
+}
+
+// Ends whatever runs; a recording keeps its events before *pdwStop (NULL:
+// all of them).
+static void EndMacroRun(MacroEnd reason, const DWORD* pdwStop)
+{
+    KillTimer(g_hwndMain, MACRO_TIMER_ID);
+    const BOOL bWasRecording = IsRecording();
+    if (bWasRecording) {
+        WayOf(s_macro.run).pfnStopRecording();
+        FinishRecordedKeys(s_macro.abStartKeys, pdwStop);
+        g_bRecording = FALSE;
+        ShowRecordingState();
+    } else if (s_macro.run != MACRO_IDLE && s_macro.run != MACRO_PLAY_WAITING) {
+        WayOf(s_macro.run).pfnStopPlayback();
+    }
+    s_macro.run = MACRO_IDLE;
+    g_pMacroPos = NULL;
+    if (bWasRecording && reason == MACRO_END_CANCEL)
+        ShowMacroMessage(IDS_RECORDING_ENDED);
+    else if (reason == MACRO_END_BLOCKED)
+        ShowMacroMessage(IDS_PLAYBACK_BLOCKED);
+    else if (reason == MACRO_END_FOCUS_MOVED)
+        MessageBeep(0);
+}
+
+// Every message of a modal dialog's or message box's loop passes here before
+// the window sees it. The Find and Replace dialogs, which a macro plays
+// into, are modeless: their messages, like the main window's, come from the
+// main loop's IsDialogMessageA.
+static LRESULT CALLBACK ModalLoopWatchProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* pMsg = reinterpret_cast<const MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && IsPlaying() && pMsg->hwnd) {
+        const HWND hwndRoot = GetAncestor(pMsg->hwnd, GA_ROOT);
+        if (hwndRoot != g_hwndMain && hwndRoot != g_hwndFindDlg) {
+            EndMacroRun(MACRO_END_USER, NULL);
+            if (IsPlayedKey(pMsg))
+                return TRUE;
+        }
+    }
+    return CallNextHookEx(s_macro.hModalWatch, code, wParam, lParam);
+}
+
+static void WatchOwnThread()
+{
     WatchThreadQueue();
+    if (!s_macro.hModalWatch)
+        s_macro.hModalWatch = g_pfnSetWindowsHookEx(WH_MSGFILTER, ModalLoopWatchProc, NULL, GetCurrentThreadId());
+}
+
+static void StartRecording()
+{
+    WatchOwnThread();
     // The list is emptied before a hook goes in: the low-level recorder
     // appends from its own thread as soon as it is in.
     MacroEvent* pOld = g_pMacroHead;
     g_pMacroHead = NULL;
     g_pMacroPos = NULL;
-    BeginRecordedKeys();
-    if (g_bJournalRecordsDesktop && (g_hJournalHook = StartJournalRecording()) != NULL) {
-        s_run = MACRO_RECORD_JOURNAL;
-    } else if (StartKeyboardRecording()) {
-        s_run = MACRO_RECORD_KEYBOARD;
+    s_macro.dwChordTime = GetMessageTime();
+    NoteStartKeys();
+    if (g_bJournalRecordsDesktop && JOURNAL_WAY.pfnStartRecording()) {
+        s_macro.run = MACRO_RECORD_JOURNAL;
+    } else if (INPUT_WAY.pfnStartRecording()) {
+        s_macro.run = MACRO_RECORD_KEYBOARD;
+        SetMacroTimer(RECORD_RENEW_MS);
     } else {
         // Refused either way: the old macro stays, and nothing claims to record.
         g_pMacroHead = pOld;
@@ -96,170 +186,162 @@ void StartRecording()
     ShowRecordingState();
 }
 
-void StopRecording()
+static void StopRecording()
 {
-    const BOOL bRecorded = g_bRecording;
-    EndMacroRun();
-    if (bRecorded)
-        EndRecordedKeys();
-    g_pMacroPos = NULL;
-    g_bRecording = FALSE;
-    ShowRecordingState();
+    // Cut where the stopping chord was pressed, or where the menu it was
+    // chosen from was opened. Given any other way (another program's
+    // message), the command has no time of its own: all recorded stays.
+    DWORD dwStop = GetMessageTime();
+    const BOOL bFromMenu = !g_pAcceleratorMsg && static_cast<LONG>(s_macro.dwMenuOpened - s_macro.dwChordTime) > 0;
+    if (bFromMenu)
+        dwStop = s_macro.dwMenuOpened;
+    EndMacroRun(MACRO_END_USER, g_pAcceleratorMsg || bFromMenu ? &dwStop : NULL);
 }
 
-static void PlayByInput()
+// The next run goes once the watch has seen the last one and this thread
+// has taken it: a timer comes only once no input waits, so whatever the
+// keys opened (a menu, a dialog) is there for the next ones.
+static void PlayNextRun()
 {
-    g_pMacroPos = g_pMacroHead;
-    if (StartInputPlayback()) {
-        s_run = MACRO_PLAY_INPUT;
-        return;
-    }
-    s_run = MACRO_IDLE;
-    g_pMacroPos = NULL;
-    MessageBeep(0);
-}
-
-static VOID CALLBACK JournalWatchTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD)
-{
-    KillTimer(hwnd, idEvent);
-    if (s_run != MACRO_PLAY_JOURNAL || JournalPlaybackAsked())
-        return;
-    // Accepted but never called (Wine does so): nothing has been played, so
-    // the same macro goes the input way, now and for the rest of the run.
-    StopJournalPlayback();
-    UnhookWindowsHookEx(g_hJournalHook);
-    g_hJournalHook = NULL;
-    s_bJournalPlaybackSilent = TRUE;
-    PlayByInput();
+    const MacroEnd end = PlayNextInputRun();
+    if (end == MACRO_GOING_ON)
+        SetMacroTimer(USER_TIMER_MINIMUM);
+    else
+        EndMacroRun(end, NULL);
 }
 
 static void BeginPlaying()
 {
-    WatchThreadQueue();
-    if (!s_bJournalPlaybackSilent && (g_hJournalHook = StartJournalPlayback()) != NULL) {
-        s_run = MACRO_PLAY_JOURNAL;
-        SetTimer(g_hwndMain, JOURNAL_WATCH_TIMER_ID, JOURNAL_SILENT_MS, JournalWatchTimerProc);
+    KillTimer(g_hwndMain, MACRO_TIMER_ID);
+    if (!s_macro.bJournalPlaybackSilent && JOURNAL_WAY.pfnStartPlayback()) {
+        s_macro.run = MACRO_PLAY_JOURNAL;
+        SetMacroTimer(JOURNAL_SILENT_MS);
         return;
     }
-    PlayByInput();
+    s_macro.run = MACRO_PLAY_INPUT;
+    if (INPUT_WAY.pfnStartPlayback()) {
+        PlayNextRun();
+        return;
+    }
+    EndMacroRun(MACRO_END_USER, NULL);
+    MessageBeep(0);
 }
 
-static BOOL IsMouseButton(int vk)
-{
-    return vk == VK_LBUTTON || vk == VK_RBUTTON || vk == VK_MBUTTON || vk == VK_XBUTTON1 || vk == VK_XBUTTON2;
-}
-
-static BOOL AskingKeysHeld()
+static BOOL ChordKeysHeld()
 {
     BOOL bHeld = FALSE;
     for (int vk = 0; vk < 256; ++vk) {
-        if (s_abAskingKeys[vk] && !(GetAsyncKeyState(vk) & 0x8000))
-            s_abAskingKeys[vk] = FALSE;
-        bHeld |= s_abAskingKeys[vk];
+        if (s_macro.abChordKeys[vk] && !(GetAsyncKeyState(vk) & 0x8000))
+            s_macro.abChordKeys[vk] = FALSE;
+        bHeld |= s_macro.abChordKeys[vk];
     }
     return bHeld;
 }
 
-static void WaitForAskingKeys();
-
-static VOID CALLBACK ReleaseWaitTimerProc(HWND, UINT, UINT_PTR, DWORD)
-{
-    if (s_run == MACRO_PLAY_WAITING)
-        WaitForAskingKeys();
-}
-
 // Played while the user still holds Ctrl+Shift from Ctrl+Shift+P, the
-// macro's letters would be shortcuts.
-static void WaitForAskingKeys()
+// macro's letters would be shortcuts; but a key that stays down must not
+// keep it from playing.
+static void WaitForChordKeys()
 {
-    if (AskingKeysHeld()) {
-        SetTimer(g_hwndMain, RELEASE_WAIT_TIMER_ID, RELEASE_POLL_MS, ReleaseWaitTimerProc);
-        return;
-    }
-    KillTimer(g_hwndMain, RELEASE_WAIT_TIMER_ID);
-    BeginPlaying();
+    if (ChordKeysHeld() && GetTickCount() - s_macro.dwChordTime < CHORD_WAIT_MS)
+        SetMacroTimer(CHORD_POLL_MS);
+    else
+        BeginPlaying();
 }
 
 void StartPlayback()
 {
-    if (g_bRecording || s_run != MACRO_IDLE || g_hJournalHook || !g_pMacroHead)
+    if (s_macro.run != MACRO_IDLE || !g_pMacroHead)
         return;
+    WatchOwnThread();
     g_pMacroPos = g_pMacroHead;
-    s_run = MACRO_PLAY_WAITING;
-    for (int vk = 0; vk < 256; ++vk)
-        s_abAskingKeys[vk] = !IsMouseButton(vk) && (GetAsyncKeyState(vk) & 0x8000);
-    WaitForAskingKeys();
+    s_macro.run = MACRO_PLAY_WAITING;
+    WaitForChordKeys();
 }
 
-void RunRecordCommand()
+static VOID CALLBACK MacroTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD)
 {
-    if (!g_bRecording && !g_pMacroPos)
-        StartRecording();
-    else
-        StopRecording();
-}
-
-void RunPlayCommand(HWND hwndMain)
-{
-    // Installed from the queue, once the menu or accelerator that asked for
-    // it has finished with the keyboard.
-    if (!g_pMacroPos)
-        PostMessageA(hwndMain, WMU_PLAYMACRO, 0, 0);
-}
-
-void UpdatePlayMenuItem()
-{
-    const BOOL bPlayable = !g_bRecording && s_run == MACRO_IDLE && !g_hJournalHook && g_pMacroHead;
-    EnableMenuItem(g_hMenu, IDM_PLAY, MF_BYCOMMAND | (bPlayable ? MF_ENABLED : MF_GRAYED));
-}
-
-static BOOL Playing()
-{
-    return s_run == MACRO_PLAY_WAITING || s_run == MACRO_PLAY_JOURNAL || s_run == MACRO_PLAY_INPUT;
-}
-
-void OnMacroEnded(WPARAM reason)
-{
-    switch (reason) {
-    case MACRO_END_DONE:
-    case MACRO_END_USER_INPUT:
-        if (Playing())
-            EndMacroRun();
+    switch (s_macro.run) {
+    case MACRO_RECORD_KEYBOARD:
+        // The system may have dropped the hook unseen: it goes in again.
+        if (!RenewKeyboardRecording())
+            EndMacroRun(MACRO_END_CANCEL, NULL);
         break;
-    case MACRO_END_CANCEL:
-        CancelMacroRun();
+    case MACRO_PLAY_WAITING:
+        WaitForChordKeys();
         break;
-    case MACRO_END_HOOK_LOST:
-        // A recording that goes on unseen would record nothing: it ends as
-        // if Record had been pressed, with a beep.
-        if (s_run == MACRO_RECORD_KEYBOARD) {
-            StopRecording();
-            MessageBeep(0);
-        } else if (Playing()) {
-            EndMacroRun();
+    case MACRO_PLAY_JOURNAL:
+        KillTimer(hwnd, idEvent);
+        if (!JournalPlaybackAsked()) {
+            // Accepted but never called (Wine does so): nothing has been
+            // played, so the macro goes the input way, now and for the run.
+            StopJournalPlayback();
+            s_macro.bJournalPlaybackSilent = TRUE;
+            BeginPlaying();
         }
+        break;
+    case MACRO_PLAY_INPUT:
+        PlayNextRun();
+        break;
+    default:
+        KillTimer(hwnd, idEvent);
         break;
     }
 }
 
-void CancelMacroRun()
+void RunRecordCommand()
 {
-    if (s_run == MACRO_IDLE && !g_hJournalHook)
+    if (IsChordRepeat())
         return;
-    EndMacroRun();
+    if (IsRecording())
+        StopRecording();
+    else if (IsPlaying())
+        EndMacroRun(MACRO_END_USER, NULL);
+    else
+        StartRecording();
 }
 
-void EndPlaybackBeforeOwnWindow()
+void RunPlayCommand(HWND hwndMain)
 {
-    if (Playing())
-        EndMacroRun();
+    if (IsChordRepeat() || s_macro.run != MACRO_IDLE)
+        return;
+    ZeroMemory(s_macro.abChordKeys, sizeof s_macro.abChordKeys);
+    if (g_pAcceleratorMsg) {
+        s_macro.abChordKeys[g_pAcceleratorMsg->wParam & 0xFF] = TRUE;
+        const int modifiers[] = {VK_SHIFT, VK_CONTROL, VK_MENU};
+        for (int vk : modifiers)
+            s_macro.abChordKeys[vk] = (GetKeyState(vk) & 0x8000) != 0;
+    }
+    s_macro.dwChordTime = GetMessageTime();
+    // Started from the queue, once the menu or accelerator that asked for
+    // it has finished with the keyboard.
+    PostMessageA(hwndMain, WMU_PLAYMACRO, 0, 0);
+}
+
+void UpdatePlayMenuItem()
+{
+    const BOOL bPlayable = s_macro.run == MACRO_IDLE && g_pMacroHead;
+    EnableMenuItem(g_hMenu, IDM_PLAY, MF_BYCOMMAND | (bPlayable ? MF_ENABLED : MF_GRAYED));
+}
+
+void NoteMenuOpened()
+{
+    s_macro.dwMenuOpened = GetMessageTime();
+}
+
+// A way's report after its run has ended finds nothing to end; a recording
+// the input way ends on its own only when its hook is refused.
+void OnMacroEnded(WPARAM reason)
+{
+    if (IsPlaying() || (reason == MACRO_END_CANCEL && s_macro.run == MACRO_RECORD_JOURNAL))
+        EndMacroRun(static_cast<MacroEnd>(reason), NULL);
 }
 
 void ReleaseMacro()
 {
     // The hooks go first: the system could call one again while the nodes
     // it reads are being released.
-    EndMacroRun();
+    EndMacroRun(MACRO_END_USER, NULL);
     FreeMacroEvents(g_pMacroHead);
     g_pMacroHead = NULL;
 }

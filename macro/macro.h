@@ -10,33 +10,28 @@
 
 // What runs now, and how.
 enum MacroRun {
-    MACRO_IDLE,             // also a recording the system cancelled
+    MACRO_IDLE,
     MACRO_RECORD_JOURNAL,
     MACRO_RECORD_KEYBOARD,
-    MACRO_PLAY_WAITING,     // for the keys that asked for the playback to be let go
+    MACRO_PLAY_WAITING,     // for the keys of the chord that asked for it to be let go
     MACRO_PLAY_JOURNAL,
     MACRO_PLAY_INPUT,
 };
 MacroRun GetMacroRun();
 
-void StartRecording();
-// Ends a recording, and serves as well to end a playback.
-void StopRecording();
 void StartPlayback();
 
 // The Record and Play commands, as the menu and the accelerators give them.
+// A chord held down gives its command once: its repeats are passed over.
 void RunRecordCommand();
 void RunPlayCommand(HWND hwndMain);
 void UpdatePlayMenuItem();
+// WM_ENTERMENULOOP: a recording stopped from the menu ends where the menu
+// was opened, so that the keys that opened it are not played.
+void NoteMenuOpened();
 
 // WMU_MACROENDED: a way reports why its recording or playback ended.
 void OnMacroEnded(WPARAM reason);
-// The system's WM_CANCELJOURNAL: the hook is gone; a recording stays marked
-// until the next Record, a playback ends.
-void CancelMacroRun();
-// Called before the program shows a window of its own (a prompt, a file
-// dialog, the context menu): a playback ends, so that no played key answers it.
-void EndPlaybackBeforeOwnWindow();
 // For the main window's end: no hook may outlive the list it reads.
 void ReleaseMacro();
 

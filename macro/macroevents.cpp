@@ -8,30 +8,33 @@ constexpr UINT EVENT_RELEASE_BITS = (KF_REPEAT | KF_UP) << 8;
 
 HHOOK (WINAPI* g_pfnSetWindowsHookEx)(int, HOOKPROC, HINSTANCE, DWORD) = SetWindowsHookExA;
 
-// Not on the stack: recording runs on the hook thread, which keeps its
-// stack small, and only one recording runs at a time.
-static HeldKeys s_recorded;
+static MacroEvent* NewEvent(const MacroEvent& event)
+{
+    auto* pNode = static_cast<MacroEvent*>(HeapAlloc(GetProcessHeap(), 0, sizeof(MacroEvent)));
+    if (pNode)
+        *pNode = event;
+    return pNode;
+}
 
-void AppendMacroEvent(const EVENTMSG* pEvent)
+void AppendEventTo(MacroEvent** ppHead, MacroEvent** ppTail, const EVENTMSG* pEvent)
 {
     // Without a tail to link to, an event cannot join the list without
     // breaking it; so it is dropped, like one that finds no memory.
-    if (g_pMacroHead && !g_pMacroPos)
+    if (*ppHead && !*ppTail)
         return;
-    auto* pNode = static_cast<MacroEvent*>(HeapAlloc(GetProcessHeap(), 0, sizeof(MacroEvent)));
+    MacroEvent* pNode = NewEvent({NULL, pEvent->message, pEvent->paramL, pEvent->paramH, pEvent->time, pEvent->hwnd});
     if (!pNode)
         return;
-    pNode->pNext = NULL;
-    pNode->message = pEvent->message;
-    pNode->paramL = pEvent->paramL;
-    pNode->paramH = pEvent->paramH;
-    pNode->time = pEvent->time;
-    pNode->hwnd = pEvent->hwnd;
-    if (!g_pMacroHead)
-        g_pMacroHead = pNode;
+    if (!*ppHead)
+        *ppHead = pNode;
     else
-        g_pMacroPos->pNext = pNode;
-    g_pMacroPos = pNode;
+        (*ppTail)->pNext = pNode;
+    *ppTail = pNode;
+}
+
+void AppendMacroEvent(const EVENTMSG* pEvent)
+{
+    AppendEventTo(&g_pMacroHead, &g_pMacroPos, pEvent);
 }
 
 void FreeMacroEvents(MacroEvent* pFirst)
@@ -56,72 +59,114 @@ void NoteKeyEvent(HeldKeys* pHeld, const MacroEvent& event)
         pHeld->press[vk] = event;
 }
 
-MacroEvent ReleaseOf(const MacroEvent& press)
+MacroEvent OppositeOf(const MacroEvent& event)
 {
-    MacroEvent release = press;
-    release.pNext = NULL;
-    release.message = press.message == WM_SYSKEYDOWN ? WM_SYSKEYUP : WM_KEYUP;
+    const BOOL bSystem = event.message == WM_SYSKEYDOWN || event.message == WM_SYSKEYUP;
     // A character event has its character where a key has its flags.
-    if (EventKey(press.paramL) != VK_PACKET)
-        release.paramL |= EVENT_RELEASE_BITS;
-    return release;
-}
-
-static MacroEvent FromEventMsg(const EVENTMSG* pEvent)
-{
-    MacroEvent event = {NULL, pEvent->message, pEvent->paramL, pEvent->paramH, pEvent->time, pEvent->hwnd};
-    return event;
-}
-
-static void AppendEvent(const MacroEvent& event)
-{
-    EVENTMSG ev = {event.message, event.paramL, event.paramH, event.time, event.hwnd};
-    AppendMacroEvent(&ev);
-}
-
-void BeginRecordedKeys()
-{
-    ZeroMemory(&s_recorded, sizeof s_recorded);
-}
-
-void RecordKeyEvent(const EVENTMSG* pEvent)
-{
-    const MacroEvent event = FromEventMsg(pEvent);
-    if (IsKeyRelease(event.message) && !s_recorded.bDown[EventKey(event.paramL)])
-        return;
-    if (!IsKeyPress(event.message) && !IsKeyRelease(event.message))
-        return;
-    NoteKeyEvent(&s_recorded, event);
-    AppendEvent(event);
-}
-
-void EndRecordedKeys()
-{
-    // The last event that is not a press of a key still held: everything
-    // after it is the stopping keystroke (with its repeats).
-    MacroEvent* pKeep = NULL;
-    for (MacroEvent* p = g_pMacroHead; p; p = p->pNext)
-        if (!IsKeyPress(p->message) || !s_recorded.bDown[EventKey(p->paramL)])
-            pKeep = p;
-    if (pKeep) {
-        FreeMacroEvents(pKeep->pNext);
-        pKeep->pNext = NULL;
+    const UINT flags = EventKey(event.paramL) != VK_PACKET ? EVENT_RELEASE_BITS : 0;
+    MacroEvent other = event;
+    other.pNext = NULL;
+    if (IsKeyPress(event.message)) {
+        other.message = bSystem ? WM_SYSKEYUP : WM_KEYUP;
+        other.paramL |= flags;
     } else {
-        FreeMacroEvents(g_pMacroHead);
-        g_pMacroHead = NULL;
+        other.message = bSystem ? WM_SYSKEYDOWN : WM_KEYDOWN;
+        other.paramL &= ~flags;
     }
-    // What is still held in what is left (a Ctrl pressed before an earlier
-    // key and held through the stop) is let go at the end.
-    ZeroMemory(&s_recorded, sizeof s_recorded);
-    for (MacroEvent* p = g_pMacroHead; p; p = p->pNext)
-        NoteKeyEvent(&s_recorded, *p);
-    g_pMacroPos = pKeep;
-    for (int vk = 255; vk >= 0; --vk) {
-        if (s_recorded.bDown[vk]) {
-            MacroEvent release = ReleaseOf(s_recorded.press[vk]);
-            release.time = pKeep->time;  // something is held, so something was kept
-            AppendEvent(release);
+    return other;
+}
+
+static void CutFrom(MacroEvent** ppFirst)
+{
+    FreeMacroEvents(*ppFirst);
+    *ppFirst = NULL;
+}
+
+// Drops what belongs to the start chord, and puts a press at the front of
+// each key held from the start that took part in the macro.
+static void KeepStartKeys(const BYTE* pabStartKeys)
+{
+    BYTE state[256];
+    CopyMemory(state, pabStartKeys, sizeof state);
+    BOOL abUsed[256] = {};
+    HeldKeys down = {};
+    MacroEvent* pFront = NULL;
+    for (MacroEvent** pp = &g_pMacroHead; *pp;) {
+        MacroEvent* p = *pp;
+        const BYTE vk = EventKey(p->paramL);
+        BOOL bKeep = FALSE;
+        // A press that is no repeat: the key was let go before the recorder saw it.
+        if (IsKeyPress(p->message) && !(p->paramL & (KF_REPEAT << 8)))
+            state[vk] = START_KEY_UP;
+        if (IsKeyPress(p->message) && state[vk] == START_KEY_UP) {
+            bKeep = TRUE;
+            if (!down.bDown[vk])
+                for (int k = 0; k < 256; ++k)
+                    abUsed[k] |= state[k] == START_KEY_HELD;
+        } else if (IsKeyRelease(p->message)) {
+            bKeep = down.bDown[vk] || abUsed[vk];
+            if (abUsed[vk] && state[vk] != START_KEY_UP) {
+                MacroEvent* pPress = NewEvent(OppositeOf(*p));
+                if (pPress) {
+                    pPress->pNext = pFront;
+                    pFront = pPress;
+                } else {
+                    bKeep = FALSE;
+                }
+            }
+            state[vk] = START_KEY_UP;
+        }
+        if (bKeep) {
+            NoteKeyEvent(&down, *p);
+            pp = &p->pNext;
+        } else {
+            *pp = p->pNext;
+            HeapFree(GetProcessHeap(), 0, p);
         }
     }
-    ZeroMemory(&s_recorded, sizeof s_recorded);
+    if (!pFront)
+        return;
+    MacroEvent* pLast = pFront;
+    while (pLast->pNext)
+        pLast = pLast->pNext;
+    pLast->pNext = g_pMacroHead;
+    g_pMacroHead = pFront;
+}
+
+void FinishRecordedKeys(const BYTE* pabStartKeys, const DWORD* pdwStop)
+{
+    MacroEvent** ppCut = &g_pMacroHead;
+    while (*ppCut && (!pdwStop || static_cast<LONG>((*ppCut)->time - *pdwStop) < 0))
+        ppCut = &(*ppCut)->pNext;
+    CutFrom(ppCut);
+    KeepStartKeys(pabStartKeys);
+
+    HeldKeys held = {};
+    for (MacroEvent* p = g_pMacroHead; p; p = p->pNext)
+        NoteKeyEvent(&held, *p);
+    // The last event that is not a press of a key still held: everything
+    // after it is the stopping keystroke's.
+    MacroEvent** ppKeepEnd = &g_pMacroHead;
+    for (MacroEvent** pp = &g_pMacroHead; *pp; pp = &(*pp)->pNext)
+        if (!IsKeyPress((*pp)->message) || !held.bDown[EventKey((*pp)->paramL)])
+            ppKeepEnd = &(*pp)->pNext;
+    CutFrom(ppKeepEnd);
+
+    // What is still held in what is left (a Ctrl pressed before an earlier
+    // key and held through the stop) is let go at the end.
+    g_pMacroPos = NULL;
+    held = {};
+    for (MacroEvent* p = g_pMacroHead; p; p = p->pNext) {
+        NoteKeyEvent(&held, *p);
+        g_pMacroPos = p;
+    }
+    for (int vk = 255; vk >= 0; --vk) {
+        if (held.bDown[vk]) {
+            const MacroEvent up = OppositeOf(held.press[vk]);
+            // Something is held, so something was kept to take the time of.
+            const EVENTMSG ev = {up.message, up.paramL, up.paramH, g_pMacroPos->time, up.hwnd};
+            AppendMacroEvent(&ev);
+        }
+    }
+    g_pMacroPos = NULL;
 }

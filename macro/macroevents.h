@@ -1,7 +1,7 @@
-// The recorded macro: a list of key events, and the rules that keep it whole
-// whichever recorder filled it and whichever player reads it. A macro never
-// holds a release whose press came before it, nor a press left without its
-// release, so that playing it leaves the keyboard as it found it.
+// The recorded macro: a list of key events, and the rules that make what a
+// recorder saw into a macro. A macro never holds a release whose press came
+// before it, nor a press without its release: playing it leaves the
+// keyboard as it found it.
 #ifndef TEKSTOR_MACRO_MACROEVENTS_H
 #define TEKSTOR_MACRO_MACROEVENTS_H
 
@@ -9,8 +9,8 @@
 
 // One recorded key event: a copy of the system's EVENTMSG, field for field.
 // paramL holds the virtual key in its low byte and the high word of the key
-// message's lParam above it; a VK_PACKET event holds its whole UTF-16
-// character there instead, which needs sixteen bits.
+// message's lParam above it (a VK_PACKET event: its UTF-16 character). hwnd,
+// the focus, tells the player where the recording saw the focus move.
 struct MacroEvent {
     MacroEvent* pNext;
     UINT message;
@@ -24,13 +24,15 @@ constexpr BOOL IsKeyPress(UINT message) { return message == WM_KEYDOWN || messag
 constexpr BOOL IsKeyRelease(UINT message) { return message == WM_KEYUP || message == WM_SYSKEYUP; }
 constexpr BYTE EventKey(UINT paramL) { return static_cast<BYTE>(paramL & 0xFF); }
 
-// Why a recording or playback ended, as its way reports it to the main window
-// (WMU_MACROENDED, wParam). Each way only reports; the state table acts.
+// Why a playback or a recording ended, as its way reports it
+// (WMU_MACROENDED, wParam); the state table acts on it.
 enum MacroEnd : WPARAM {
+    MACRO_GOING_ON,        // not an end: the next run of keys went out
     MACRO_END_DONE,        // a playback has handed over its last event
-    MACRO_END_CANCEL,      // the system's WM_CANCELJOURNAL, seen in any loop
-    MACRO_END_USER_INPUT,  // a key or button the user pressed during a playback
-    MACRO_END_HOOK_LOST,   // the system dropped a hook of ours
+    MACRO_END_CANCEL,      // the system took the hook: WM_CANCELJOURNAL, seen in any loop, or a refusal
+    MACRO_END_USER,        // a key or button of the user's, or a window of the editor's own
+    MACRO_END_FOCUS_MOVED, // a window the recording never went to took the keys
+    MACRO_END_BLOCKED,     // the system took only part of the keys
 };
 
 // How hooks are installed; tests put a function here that refuses some
@@ -38,27 +40,34 @@ enum MacroEnd : WPARAM {
 extern HHOOK (WINAPI* g_pfnSetWindowsHookEx)(int, HOOKPROC, HINSTANCE, DWORD);
 
 void AppendMacroEvent(const EVENTMSG* pEvent);
+void AppendEventTo(MacroEvent** ppHead, MacroEvent** ppTail, const EVENTMSG* pEvent);
 void FreeMacroEvents(MacroEvent* pFirst);
 
-// The keys a recorder or a player has pressed and not yet released, each with
-// the event that pressed it, so that a release can be made to match.
+// Keys pressed and not yet released, each with the event that pressed it.
 struct HeldKeys {
     MacroEvent press[256];
     BOOL bDown[256];
     int cDown;
 };
 void NoteKeyEvent(HeldKeys* pHeld, const MacroEvent& event);
-// The release of a held key, as the keyboard would have sent it.
-MacroEvent ReleaseOf(const MacroEvent& press);
+// The release of a press, or the press of a release, as the keyboard would
+// have sent it.
+MacroEvent OppositeOf(const MacroEvent& event);
 
-// A recording in three steps. Begin before the recorder's hook goes in;
-// record every key event the hook sees (other messages are passed over, and
-// so is a release whose press the recording never saw: it belongs to the
-// keystroke that started the recording); end once the hook is out: the
-// presses still held at the end (the keystroke that stopped the recording)
-// are cut off the end, and any other key still held gets its release.
-void BeginRecordedKeys();
-void RecordKeyEvent(const EVENTMSG* pEvent);
-void EndRecordedKeys();
+// How a key stood when the recording started.
+enum StartKey : BYTE {
+    START_KEY_UP,
+    START_KEY_HELD,   // down; part of the macro if another key is pressed meanwhile
+    START_KEY_CHORD,  // the key that started the recording: never part of it
+};
+
+// Makes the events a recorder gathered (g_pMacroHead) into the macro, once
+// the recorder is out. Events at or after *pdwStop belong to the stopping
+// chord or came after it (NULL: a stop with no time of its own keeps all).
+// A key held from the start goes with its repeats and release, unless
+// another key was pressed meanwhile: then it plays as typed, from a press at
+// the start. Presses still held at the end are the stopping chord's and go;
+// any other key still held gets its release.
+void FinishRecordedKeys(const BYTE* pabStartKeys, const DWORD* pdwStop);
 
 #endif

@@ -27,6 +27,8 @@
 #define IDS_JOURNAL_NO_ROOM 17
 #define IDS_JOURNAL_FINISH 18
 #define IDS_JOURNAL_STALE  19
+#define IDS_RECORDING_ENDED 20
+#define IDS_PLAYBACK_BLOCKED 21
 
 #define IDM_NEW            40001
 #define IDM_OPEN           40002

@@ -166,15 +166,19 @@ TEST_F(ResourceTest, StringsAreExactCodePage1252Texts)
         "Programm ge\xE4ndert. Das Speichern wird daher nicht abgeschlossen.\n\nSoll das "
         "unterbrochene Speichern verworfen werden? Bei \x84Nein\x93 fragt Tekstor beim "
         "n\xE4" "chsten \xD6" "ffnen wieder.",
+        "Die Aufzeichnung des Makros wurde beendet: Das System hat die Aufzeichnung der Tastatur "
+        "abgebrochen.\n\nDie bis dahin aufgezeichneten Tasten sind als Makro erhalten.",
+        "Die Wiedergabe des Makros wurde abgebrochen: Das System hat nicht alle Tasten angenommen.\n\n"
+        "Ein Teil des Makros wurde nicht ausgef\xFChrt.",
     };
-    static_assert(std::size(expected) == IDS_JOURNAL_STALE, "one text per identifier");
-    for (UINT id = IDS_APPNAME; id <= IDS_JOURNAL_STALE; ++id) {
+    static_assert(std::size(expected) == IDS_PLAYBACK_BLOCKED, "one text per identifier");
+    for (UINT id = IDS_APPNAME; id <= IDS_PLAYBACK_BLOCKED; ++id) {
         char text[512] = "";
         LoadStringA(s_hModule, id, text, sizeof text);
         EXPECT_STREQ(text, expected[id - 1]) << "string " << id;
     }
     char none[8] = "x";
-    EXPECT_EQ(LoadStringA(s_hModule, IDS_JOURNAL_STALE + 1, none, sizeof none), 0);
+    EXPECT_EQ(LoadStringA(s_hModule, IDS_PLAYBACK_BLOCKED + 1, none, sizeof none), 0);
 }
 
 #pragma pack(push, 2)

@@ -55,6 +55,12 @@ void SendChord(std::initializer_list<WORD> keys, ULONG_PTR extra = 0);
 void TypeText(const std::string& text);
 bool BringToFront(HWND hwnd);
 
+// Real keys as X events: xdotool on the test's display, run through Wine's
+// start of Unix programs. They reach Wine as a person's typing does, with the
+// X server's times and its auto-repeat. With hwnd, the keys go to its X
+// window, which gets the X focus first. Waits until xdotool is done.
+bool RunXdotool(const std::string& args, HWND hwnd = NULL);
+
 // The visible dialog (message box or file dialog) that process pid shows
 // now and that is not disabled behind another one; NULL when there is none.
 HWND FindProcessDialog(DWORD pid);

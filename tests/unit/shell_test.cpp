@@ -157,31 +157,3 @@ TEST_F(ShellTest, AKeyWithoutAcceleratorIsTranslatedIntoACharacter)
     EXPECT_EQ(PaneText(), "q");
     EXPECT_EQ(PressKey('Q', true, false, m_hAccel), 1);  // Ctrl+Q: no accelerator, 0x11
 }
-
-static LRESULT CALLBACK PassOnProc(int code, WPARAM wParam, LPARAM lParam)
-{
-    return CallNextHookEx(NULL, code, wParam, lParam);
-}
-
-TEST_F(ShellTest, ASystemCancelOfTheJournalHookReleasesItInTheLoop)
-{
-    HHOOK hHook = SetWindowsHookExA(WH_GETMESSAGE, PassOnProc, NULL, GetCurrentThreadId());
-    ASSERT_NE(hHook, nullptr);
-    g_hJournalHook = hHook;
-    MacroEvent* pSentinel = reinterpret_cast<MacroEvent*>(&hHook);
-    g_pMacroPos = pSentinel;
-    g_bRecording = TRUE;
-    PostThreadMessageA(GetCurrentThreadId(), WM_CANCELJOURNAL, 0, 0);
-    Pump();
-    EXPECT_EQ(g_hJournalHook, nullptr);
-    EXPECT_EQ(g_pMacroPos, nullptr);
-    EXPECT_TRUE(g_bRecording);
-    EXPECT_FALSE(UnhookWindowsHookEx(hHook));  // already released
-
-    // With no hook the message passes through untouched.
-    g_pMacroPos = pSentinel;
-    PostThreadMessageA(GetCurrentThreadId(), WM_CANCELJOURNAL, 0, 0);
-    Pump();
-    EXPECT_EQ(g_pMacroPos, pSentinel);
-    g_pMacroPos = NULL;
-}
