@@ -18,7 +18,7 @@ LRESULT CALLBACK JournalRecordProc(int code, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-void RemoveJournalHook()
+static void RemoveJournalHook()
 {
     if (g_hJournalHook)
         UnhookWindowsHookEx(g_hJournalHook);
@@ -46,9 +46,8 @@ LRESULT CALLBACK JournalPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
         } else {
             s_bPlaying = FALSE;
             RemoveJournalHook();
-            // The cursor stays until the main window has taken the end: the
-            // key just taken is dispatched first, and if it is Record it must
-            // find the playback still running, so that it ends it.
+            // The cursor stays until the end is taken: if the key just taken
+            // is Record, it must find the playback running, and end it.
             PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_DONE, 0);
         }
     }
@@ -72,7 +71,7 @@ BOOL StartJournalPlayback()
     return s_bPlaying;
 }
 
-void StopJournalPlayback()
+void StopJournal()
 {
     s_bPlaying = FALSE;
     RemoveJournalHook();
