@@ -134,13 +134,6 @@ LRESULT CALLBACK KeyboardRecordProc(int code, WPARAM wParam, LPARAM lParam)
     return result;
 }
 
-static void Unhook(HHOOK* phHook)
-{
-    if (*phHook)
-        UnhookWindowsHookEx(*phHook);
-    *phHook = NULL;
-}
-
 static UINT MakeReleases(const HeldKeys* pHeld, INPUT* inputs)
 {
     UINT n = 0;

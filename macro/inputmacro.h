@@ -1,7 +1,6 @@
 // The input way, where journal hooks are refused (Windows with UAC on, to
-// programs without UIAccess) or do not act on the whole desktop (Wine). The
-// hooks live on a thread of their own, so that a busy window never delays
-// the desktop's keys, nor makes the system drop the hook for answering late.
+// programs without UIAccess) or do not act on the whole desktop (Wine). Its
+// hooks live on a thread of their own, which a busy window never delays.
 #ifndef TEKSTOR_MACRO_INPUTMACRO_H
 #define TEKSTOR_MACRO_INPUTMACRO_H
 
@@ -23,25 +22,21 @@ constexpr UINT MACRO_RUN_EVENTS = 32;
 // when a window of higher integrity has the focus.
 extern UINT (WINAPI* g_pfnSendInput)(UINT, LPINPUT, int);
 
-// Keys this thread takes after the start chord that the hook came in too
-// late for are recorded too.
 BOOL StartKeyboardRecording();
-// One the system dropped unseen is back.
+// A hook the system dropped unseen is back.
 BOOL RenewKeyboardRecording();
 
 BOOL StartInputPlayback();
 // Sends the next run once the watch has seen the last.
 MacroEnd PlayNextInputRun();
-// Ends a recording, or a playback: holds back what is on its way, and
-// releases every key left down.
+// Holds back what is on its way, and releases every key left down.
 void StopInputWay();
 BOOL IsPlayedKey(const MSG* pMsg);
 void SendKeyReleases(const HeldKeys* pHeld);
 
-// Watches what this thread takes from its queue in every loop (menus,
-// message boxes, dialogs): WM_CANCELJOURNAL, which such loops would drop,
-// played keys that arrive after their playback, and the keys a recording's
-// hook came too late for.
+// Watches this thread's queue in every loop (menus, dialogs): for
+// WM_CANCELJOURNAL, which such loops would drop, played keys late for their
+// playback, and keys a recording's hook came too late for.
 void WatchThreadQueue();
 
 LRESULT CALLBACK KeyboardRecordProc(int code, WPARAM wParam, LPARAM lParam);

@@ -18,13 +18,6 @@ LRESULT CALLBACK JournalRecordProc(int code, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-static void RemoveJournalHook()
-{
-    if (g_hJournalHook)
-        UnhookWindowsHookEx(g_hJournalHook);
-    g_hJournalHook = NULL;
-}
-
 LRESULT CALLBACK JournalPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code < 0)
@@ -45,7 +38,7 @@ LRESULT CALLBACK JournalPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
             g_pMacroPos = g_pMacroPos->pNext;
         } else {
             s_bPlaying = FALSE;
-            RemoveJournalHook();
+            Unhook(&g_hJournalHook);
             // The cursor stays until the end is taken: if the key just taken
             // is Record, it must find the playback running, and end it.
             PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_DONE, 0);
@@ -74,7 +67,7 @@ BOOL StartJournalPlayback()
 void StopJournal()
 {
     s_bPlaying = FALSE;
-    RemoveJournalHook();
+    Unhook(&g_hJournalHook);
     SendKeyReleases(&s_held);
     s_held = {};
 }

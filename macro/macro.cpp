@@ -180,10 +180,8 @@ static void StopRecording()
 {
     // Cut where the chord was pressed or the menu opened. Given any other way
     // (another program's message), the command has no time: all stays.
-    DWORD dwStop = GetMessageTime();
     const BOOL bFromMenu = !g_pAcceleratorMsg && static_cast<LONG>(s_macro.dwMenuOpened - s_macro.dwChordTime) > 0;
-    if (bFromMenu)
-        dwStop = s_macro.dwMenuOpened;
+    const DWORD dwStop = bFromMenu ? s_macro.dwMenuOpened : GetMessageTime();
     EndMacroRun(MACRO_END_USER, g_pAcceleratorMsg || bFromMenu ? &dwStop : NULL);
 }
 
@@ -200,7 +198,6 @@ static void PlayNextRun()
 
 static void BeginPlaying()
 {
-    KillTimer(g_hwndMain, MACRO_TIMER_ID);
     if (!s_macro.bJournalPlaybackSilent && JOURNAL_WAY.pfnStartPlayback()) {
         s_macro.run = MACRO_PLAY_JOURNAL;
         SetMacroTimer(JOURNAL_SILENT_MS);

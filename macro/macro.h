@@ -23,8 +23,7 @@ void StartPlayback();
 void RunRecordCommand();
 void RunPlayCommand(HWND hwndMain);
 void UpdatePlayMenuItem();
-// WM_ENTERMENULOOP: a recording stopped from the menu ends where the menu
-// was opened, so that the keys that opened it are not played.
+// WM_ENTERMENULOOP: a recording stopped from the menu ends there.
 void NoteMenuOpened();
 
 // WMU_MACROENDED.

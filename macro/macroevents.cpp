@@ -7,6 +7,13 @@ constexpr UINT EVENT_RELEASE_BITS = (KF_REPEAT | KF_UP) << 8;
 
 HHOOK (WINAPI* g_pfnSetWindowsHookEx)(int, HOOKPROC, HINSTANCE, DWORD) = SetWindowsHookExA;
 
+void Unhook(HHOOK* phHook)
+{
+    if (*phHook)
+        UnhookWindowsHookEx(*phHook);
+    *phHook = NULL;
+}
+
 static MacroEvent* NewEvent(const MacroEvent& event)
 {
     auto* pNode = static_cast<MacroEvent*>(HeapAlloc(GetProcessHeap(), 0, sizeof(MacroEvent)));

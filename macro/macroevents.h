@@ -1,6 +1,5 @@
-// The recorded macro. It never holds a release whose press came before it,
-// nor a press without its release: playing it leaves the keyboard as it
-// found it.
+// A macro never holds a release whose press came before it, nor a press
+// without its release: playing it leaves the keyboard as it found it.
 #ifndef TEKSTOR_MACRO_MACROEVENTS_H
 #define TEKSTOR_MACRO_MACROEVENTS_H
 
@@ -32,9 +31,9 @@ enum MacroEnd : WPARAM {
     MACRO_END_BLOCKED,     // the system took only part of the keys
 };
 
-// Tests put a function here that refuses some kinds of hook, to act out a
-// system that allows no journal hooks.
+// Tests put a function here that refuses journal hooks.
 extern HHOOK (WINAPI* g_pfnSetWindowsHookEx)(int, HOOKPROC, HINSTANCE, DWORD);
+void Unhook(HHOOK* phHook);
 
 void AppendMacroEvent(const EVENTMSG* pEvent);
 void AppendEventTo(MacroEvent** ppHead, MacroEvent** ppTail, const EVENTMSG* pEvent);
@@ -57,11 +56,9 @@ enum StartKey : BYTE {
     START_KEY_CHORD,  // the key that started the recording: never part of it
 };
 
-// Makes what a recorder gathered (g_pMacroHead) into the macro, once the
-// recorder is out. Events at or after *pdwStop go (NULL: all stay). A key
-// held from the start goes, unless another key was pressed meanwhile: then
-// it plays as typed. Presses still held at the end are the stopping chord's
-// and go; any other key still held gets its release.
+// Once the recorder is out. Events at or after *pdwStop go (NULL: all
+// stay). A key held from the start goes, unless another key was pressed
+// meanwhile: then it plays as typed.
 void FinishRecordedKeys(const BYTE* pabStartKeys, const DWORD* pdwStop);
 
 #endif
