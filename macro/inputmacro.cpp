@@ -1,7 +1,6 @@
-// Recording through WH_KEYBOARD_LL and playing through SendInput. The hooks
-// run on the hook thread, and only copy, count and post: the system drops a
-// low-level hook that keeps it waiting. The requests to the hook thread are
-// sent, so a hook is in or out by the time its request returns.
+// The hooks only copy, count and post: the system drops a low-level hook
+// that keeps it waiting. Requests to the hook thread are sent, so a hook is
+// in or out by the time its request returns.
 #include "macro/inputmacro.h"
 
 #include "app/state.h"
@@ -28,13 +27,12 @@ static BOOL IsOwnInput(ULONG_PTR extra)
 
 enum HostRequest : UINT {
     HOST_RECORD = WM_APP,  // wParam: a new recording, else the same afresh; returns whether the hook is in
-    HOST_END_RECORD,
     HOST_WATCH,            // returns whether the watch is in
-    HOST_END_WATCH,
+    HOST_END,
     HOST_SETTLE_WATCH,     // posted by the watch: a user's key waits, or every key sent was seen
 };
 
-// The hook thread's, but for cSent, which the window's thread counts.
+// The hook thread's, but for cSent.
 static struct {
     HWND hwndHost;              // message-only
     HHOOK hRecord, hWatch, hMouseWatch;
@@ -62,8 +60,7 @@ static struct {
     MacroEvent* pEarlyTail;
 } s_win;
 
-// A key event as the journal recorder stores it: the key message's lParam
-// flags and scan code above the virtual-key byte.
+// As the journal recorder stores it.
 static EVENTMSG KeyEvent(UINT message, UINT vk, UINT hiword, DWORD time, HWND hwnd)
 {
     return {message, (vk & 0xFF) | (hiword << 8), 1u | ((hiword & KF_EXTENDED) ? EVENT_EXTENDED : 0), time, hwnd};
@@ -72,8 +69,7 @@ static EVENTMSG KeyEvent(UINT message, UINT vk, UINT hiword, DWORD time, HWND hw
 static EVENTMSG KeyEventFromLowLevel(UINT message, const KBDLLHOOKSTRUCT* pKey, BOOL bWasDown, HWND hwnd)
 {
     if (pKey->vkCode == VK_PACKET) {
-        // A character from the touch keyboard or an input method: the
-        // whole UTF-16 unit stands where a key has its scan code and flags.
+        // From the touch keyboard or an input method: a UTF-16 unit.
         return {message, VK_PACKET | ((pKey->scanCode & 0xFFFF) << 8), 1, pKey->time, hwnd};
     }
     UINT hiword = pKey->scanCode & 0xFF;
@@ -107,7 +103,6 @@ INPUT InputFromKeyEvent(UINT message, UINT paramL, UINT paramH, ULONG_PTR tag)
     return in;
 }
 
-// The window the keys go to: the focus of the foreground thread.
 static HWND FocusWindow()
 {
     GUITHREADINFO info = {};
@@ -139,14 +134,6 @@ LRESULT CALLBACK KeyboardRecordProc(int code, WPARAM wParam, LPARAM lParam)
     return result;
 }
 
-static void Unhook(HHOOK* phHook)
-{
-    if (*phHook)
-        UnhookWindowsHookEx(*phHook);
-    *phHook = NULL;
-}
-
-// The releases of the keys in pHeld, marked as releases, into inputs.
 static UINT MakeReleases(const HeldKeys* pHeld, INPUT* inputs)
 {
     UINT n = 0;
@@ -159,9 +146,8 @@ static UINT MakeReleases(const HeldKeys* pHeld, INPUT* inputs)
     return n;
 }
 
-// On the hook thread, once out of the hook (input sent inside it would
-// wait for this very thread): lets go of what the played keys hold down,
-// and then passes on the user's key, so that it arrives plain.
+// Once out of the hook (input sent inside it would wait for this very
+// thread): the user's key goes after the releases, so it arrives plain.
 static void PassOnUserKeyPlain()
 {
     INPUT inputs[258];
@@ -177,8 +163,7 @@ static void PassOnUserKeyPlain()
     SendInput(n, inputs, sizeof(INPUT));
 }
 
-// The user's key or button: the playback ends. TRUE when the key has to
-// wait for the macro's keys to go up.
+// TRUE when the user's key has to wait for the macro's keys to go up.
 static BOOL StopForUser(const KBDLLHOOKSTRUCT* pKey)
 {
     if (!InterlockedExchange(&s_hook.bKeysWanted, FALSE))
@@ -230,8 +215,7 @@ static LRESULT PutRecordHookIn(BOOL bNewRecording)
             s_hook.keyDown[vk] = (GetAsyncKeyState(vk) & 0x8000) != 0;
         s_hook.bSawKey = FALSE;
     }
-    // The new hook goes in before the old one comes out, so that no key
-    // passes between them; the old one passes on what the new one saw.
+    // In before the old one comes out, so that no key passes between them.
     HHOOK hHook = g_pfnSetWindowsHookEx(WH_KEYBOARD_LL, KeyboardRecordProc, g_hInstance, 0);
     if (!hHook)
         return FALSE;
@@ -240,10 +224,15 @@ static LRESULT PutRecordHookIn(BOOL bNewRecording)
     return TRUE;
 }
 
-static LRESULT PutWatchIn()
+static void DropWatch()
 {
     Unhook(&s_hook.hWatch);
     Unhook(&s_hook.hMouseWatch);
+}
+
+static LRESULT PutWatchIn()
+{
+    DropWatch();
     s_hook.cSeen = 0;
     s_hook.passed = {};
     s_hook.bKeysWanted = TRUE;
@@ -253,14 +242,11 @@ static LRESULT PutWatchIn()
     return s_hook.hWatch != NULL;
 }
 
-// Keys sent before the end may still be on their way: the watch stays to
-// hold them back until it has seen them all.
+// The watch holds back keys sent before the end until it has seen them all.
 static void DropWatchOnceAllSeen()
 {
-    if (!s_hook.bKeysWanted && s_hook.cSeen >= s_hook.cSent) {
-        Unhook(&s_hook.hWatch);
-        Unhook(&s_hook.hMouseWatch);
-    }
+    if (!s_hook.bKeysWanted && s_hook.cSeen >= s_hook.cSent)
+        DropWatch();
 }
 
 static LRESULT CALLBACK HookHostProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
@@ -268,22 +254,16 @@ static LRESULT CALLBACK HookHostProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM
     switch (uMsg) {
     case HOST_RECORD:
         return PutRecordHookIn(static_cast<BOOL>(wParam));
-    case HOST_END_RECORD:
-        Unhook(&s_hook.hRecord);
-        return 0;
     case HOST_WATCH:
         return PutWatchIn();
-    case HOST_END_WATCH:
+    case HOST_END:
+        Unhook(&s_hook.hRecord);
         s_hook.bKeysWanted = FALSE;
-        if (s_hook.userKey.vkCode)
-            PassOnUserKeyPlain();
-        DropWatchOnceAllSeen();
-        return 0;
+        [[fallthrough]];
     case HOST_SETTLE_WATCH:
         if (s_hook.userKey.vkCode)
             PassOnUserKeyPlain();
-        else
-            DropWatchOnceAllSeen();
+        DropWatchOnceAllSeen();
         return 0;
     }
     return DefWindowProcA(hwnd, uMsg, wParam, lParam);
@@ -291,8 +271,7 @@ static LRESULT CALLBACK HookHostProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM
 
 static DWORD WINAPI HookThreadProc(LPVOID pvReady)
 {
-    // Above the window's thread: the system waits for this one on every key
-    // of the desktop.
+    // The system waits for this thread on every key of the desktop.
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
     WNDCLASSA wc = {};
     wc.lpfnWndProc = HookHostProc;
@@ -309,8 +288,7 @@ static DWORD WINAPI HookThreadProc(LPVOID pvReady)
     return 0;
 }
 
-// Started at the first recording or playback the input way, and kept for
-// the run.
+// Kept from the first recording or playback on.
 static BOOL StartHookThread()
 {
     if (s_hook.hwndHost)
@@ -327,9 +305,8 @@ static BOOL StartHookThread()
     return s_hook.hwndHost != NULL;
 }
 
-// A key that reached this thread's queue before the recorder's hook was in
-// (the window was busy when the start chord came) is the recording's too;
-// once the hook has seen a key, every later one is the hook's.
+// Keys the window took before the hook was in (it was busy when the start
+// chord came); once the hook has seen a key, every later one is the hook's.
 static void TakeEarlyKey(const MSG* pMsg)
 {
     if (static_cast<LONG>(pMsg->time - s_win.dwRecordStart) <= 0)
@@ -388,20 +365,8 @@ BOOL RenewKeyboardRecording()
     return SendMessageA(s_hook.hwndHost, HOST_RECORD, FALSE, 0) != 0;
 }
 
-void StopKeyboardRecording()
-{
-    SendMessageA(s_hook.hwndHost, HOST_END_RECORD, 0, 0);
-    s_win.bTakingEarlyKeys = FALSE;
-    if (s_win.pEarlyHead) {
-        s_win.pEarlyTail->pNext = g_pMacroHead;
-        g_pMacroHead = s_win.pEarlyHead;
-    }
-    s_win.pEarlyHead = s_win.pEarlyTail = NULL;
-}
-
-// Sends the events from the cursor on, as many as a run holds: up to where
-// the recording saw the focus move, else cut after the last event at which
-// no key is held, if there is one.
+// A run ends where the recording saw the focus move, else after the last
+// event at which no key is held, if there is one.
 static MacroEnd SendNextRun()
 {
     const HWND hwndRecorded = s_win.pNextToSend->hwnd;
@@ -451,9 +416,8 @@ MacroEnd PlayNextInputRun()
         return GetTickCount() - s_win.dwRunSent > MACRO_STALL_MS ? MACRO_END_BLOCKED : MACRO_GOING_ON;
     if (!s_win.pNextToSend)
         return MACRO_END_DONE;
-    // Keys follow the focus only where the recording saw it move; a window
-    // that came forward by itself must not get the rest. g_pMacroPos is the
-    // first event of the last run.
+    // A window that came forward by itself must not get the rest.
+    // g_pMacroPos is the first event of the last run.
     const HWND hwndFocus = FocusWindow();
     if (g_pMacroPos != s_win.pNextToSend && s_win.pNextToSend->hwnd == g_pMacroPos->hwnd
         && hwndFocus != s_win.hwndRunFocus)
@@ -470,12 +434,17 @@ void SendKeyReleases(const HeldKeys* pHeld)
         SendInput(n, releases, sizeof(INPUT));
 }
 
-void StopInputPlayback()
+void StopInputWay()
 {
-    SendMessageA(s_hook.hwndHost, HOST_END_WATCH, 0, 0);
-    // A key left down stays down for the whole desktop, and the user's next
-    // keys would be shortcuts. What was sent is let go, whether the watch saw
-    // it go in or not; a release of a key that is up does nothing.
+    SendMessageA(s_hook.hwndHost, HOST_END, 0, 0);
+    s_win.bTakingEarlyKeys = FALSE;
+    if (s_win.pEarlyHead) {
+        s_win.pEarlyTail->pNext = g_pMacroHead;
+        g_pMacroHead = s_win.pEarlyHead;
+    }
+    s_win.pEarlyHead = s_win.pEarlyTail = NULL;
+    // A key left down stays down for the whole desktop. What was sent is let
+    // go, seen or not: a release of a key that is up does nothing.
     SendKeyReleases(&s_win.sentHeld);
     s_win.sentHeld = {};
     s_win.pNextToSend = NULL;

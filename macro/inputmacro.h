@@ -1,8 +1,6 @@
-// The input way, for systems where journal hooks are refused (Windows with
-// UAC on, to programs without UIAccess) or do not act on the whole desktop
-// (Wine): a low-level keyboard hook records, and SendInput plays. The hooks
-// live on a thread of their own, so that a busy window never delays the
-// desktop's keys, nor makes the system drop the hook for answering late.
+// The input way, where journal hooks are refused (Windows with UAC on, to
+// programs without UIAccess) or do not act on the whole desktop (Wine). Its
+// hooks live on a thread of their own, which a busy window never delays.
 #ifndef TEKSTOR_MACRO_INPUTMACRO_H
 #define TEKSTOR_MACRO_INPUTMACRO_H
 
@@ -10,43 +8,35 @@
 
 #include "macro/macroevents.h"
 
-// The mark on the keys a copy of the program sends, so that its recorder
-// passes them over and its player's watch counts them; each copy has its own.
+// The mark on the keys a copy of the program sends; each copy has its own.
 ULONG_PTR MacroInputTag(DWORD dwProcessId);
 extern const ULONG_PTR MACRO_INPUT_TAG;    // played keys
 extern const ULONG_PTR MACRO_RELEASE_TAG;  // releases, and a user's key passed on after them
 
 // A run of keys the watch has not seen within this time never went in.
 constexpr UINT MACRO_STALL_MS = 1500;
-// At most this many events go out in one SendInput call; a run is cut where
-// the recording saw the focus move, else where no key is held.
+// At most this many events go out in one SendInput call.
 constexpr UINT MACRO_RUN_EVENTS = 32;
 
-// How played keys go in; tests put a function here that takes only part of
-// a run, as Windows does when a window of higher integrity has the focus.
+// Tests put a function here that takes only part of a run, as Windows does
+// when a window of higher integrity has the focus.
 extern UINT (WINAPI* g_pfnSendInput)(UINT, LPINPUT, int);
 
-// FALSE when the system refuses the hook. Keys this thread takes after the
-// start chord that the hook came in too late for are recorded too.
 BOOL StartKeyboardRecording();
-// Puts the hook in afresh (one the system dropped unseen is back).
+// A hook the system dropped unseen is back.
 BOOL RenewKeyboardRecording();
-void StopKeyboardRecording();
 
 BOOL StartInputPlayback();
-// Sends the next run once the watch has seen the last: MACRO_GOING_ON, or
-// why the playback ends.
+// Sends the next run once the watch has seen the last.
 MacroEnd PlayNextInputRun();
-// Sends nothing more, holds back what is on its way, and releases every
-// key the macro pressed and left down.
-void StopInputPlayback();
+// Holds back what is on its way, and releases every key left down.
+void StopInputWay();
 BOOL IsPlayedKey(const MSG* pMsg);
 void SendKeyReleases(const HeldKeys* pHeld);
 
-// Watches what this thread takes from its queue, in every loop (menus,
-// message boxes, dialogs): the system's WM_CANCELJOURNAL, which such loops
-// would drop, played keys that arrive after their playback, and the keys a
-// recording's hook came too late for. Installed once, and kept.
+// Watches this thread's queue in every loop (menus, dialogs): for
+// WM_CANCELJOURNAL, which such loops would drop, played keys late for their
+// playback, and keys a recording's hook came too late for.
 void WatchThreadQueue();
 
 LRESULT CALLBACK KeyboardRecordProc(int code, WPARAM wParam, LPARAM lParam);

@@ -18,13 +18,6 @@ LRESULT CALLBACK JournalRecordProc(int code, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
-void RemoveJournalHook()
-{
-    if (g_hJournalHook)
-        UnhookWindowsHookEx(g_hJournalHook);
-    g_hJournalHook = NULL;
-}
-
 LRESULT CALLBACK JournalPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code < 0)
@@ -45,10 +38,9 @@ LRESULT CALLBACK JournalPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
             g_pMacroPos = g_pMacroPos->pNext;
         } else {
             s_bPlaying = FALSE;
-            RemoveJournalHook();
-            // The cursor stays until the main window has taken the end: the
-            // key just taken is dispatched first, and if it is Record it must
-            // find the playback still running, so that it ends it.
+            Unhook(&g_hJournalHook);
+            // The cursor stays until the end is taken: if the key just taken
+            // is Record, it must find the playback running, and end it.
             PostMessageA(g_hwndMain, WMU_MACROENDED, MACRO_END_DONE, 0);
         }
     }
@@ -72,10 +64,10 @@ BOOL StartJournalPlayback()
     return s_bPlaying;
 }
 
-void StopJournalPlayback()
+void StopJournal()
 {
     s_bPlaying = FALSE;
-    RemoveJournalHook();
+    Unhook(&g_hJournalHook);
     SendKeyReleases(&s_held);
     s_held = {};
 }

@@ -1,5 +1,4 @@
-// The macro's state table: what runs, and how, is s_macro, and only this
-// file changes it. The ways install and remove their hooks when told, and
+// The macro's state is s_macro, and only this file changes it. The ways
 // report an end with WMU_MACROENDED; the macro's one timer is this file's.
 #include "macro/macro.h"
 
@@ -36,18 +35,14 @@ static struct {
     HHOOK hModalWatch;
 } s_macro;
 
-// The two ways behind one face.
 struct MacroWay {
     BOOL (*pfnStartRecording)();
-    void (*pfnStopRecording)();
     BOOL (*pfnStartPlayback)();
-    void (*pfnStopPlayback)();
+    void (*pfnStop)();
 };
 
-static const MacroWay JOURNAL_WAY = {StartJournalRecording, RemoveJournalHook, StartJournalPlayback,
-                                     StopJournalPlayback};
-static const MacroWay INPUT_WAY = {StartKeyboardRecording, StopKeyboardRecording, StartInputPlayback,
-                                   StopInputPlayback};
+static const MacroWay JOURNAL_WAY = {StartJournalRecording, StartJournalPlayback, StopJournal};
+static const MacroWay INPUT_WAY = {StartKeyboardRecording, StartInputPlayback, StopInputWay};
 
 static const MacroWay& WayOf(MacroRun run)
 {
@@ -98,9 +93,8 @@ static BOOL IsChordRepeat()
     return g_pAcceleratorMsg && (HIWORD(g_pAcceleratorMsg->lParam) & KF_REPEAT);
 }
 
-// The keys as they stood when the chord came (the thread's key state
-// follows the messages it has taken, not the keyboard now), each side of a
-// modifier apart, as the recorders name them.
+// The thread's key state follows the messages it has taken, so this is how
+// the keys stood when the chord came.
 static void NoteStartKeys()
 {
     BYTE state[256] = {};
@@ -117,13 +111,12 @@ static void EndMacroRun(MacroEnd reason, const DWORD* pdwStop)
 {
     KillTimer(g_hwndMain, MACRO_TIMER_ID);
     const BOOL bWasRecording = IsRecording();
+    if (s_macro.run != MACRO_IDLE && s_macro.run != MACRO_PLAY_WAITING)
+        WayOf(s_macro.run).pfnStop();
     if (bWasRecording) {
-        WayOf(s_macro.run).pfnStopRecording();
         FinishRecordedKeys(s_macro.abStartKeys, pdwStop);
         g_bRecording = FALSE;
         ShowRecordingState();
-    } else if (s_macro.run != MACRO_IDLE && s_macro.run != MACRO_PLAY_WAITING) {
-        WayOf(s_macro.run).pfnStopPlayback();
     }
     s_macro.run = MACRO_IDLE;
     g_pMacroPos = NULL;
@@ -135,10 +128,8 @@ static void EndMacroRun(MacroEnd reason, const DWORD* pdwStop)
         MessageBeep(0);
 }
 
-// Every message of a modal dialog's or message box's loop passes here before
-// the window sees it. The Find and Replace dialogs, which a macro plays
-// into, are modeless: their messages, like the main window's, come from the
-// main loop's IsDialogMessageA.
+// Every message of a modal loop passes here. The Find and Replace dialogs,
+// which a macro plays into, are modeless: the main loop serves them.
 static LRESULT CALLBACK ModalLoopWatchProc(int code, WPARAM wParam, LPARAM lParam)
 {
     const auto* pMsg = reinterpret_cast<const MSG*>(lParam);
@@ -163,8 +154,7 @@ static void WatchOwnThread()
 static void StartRecording()
 {
     WatchOwnThread();
-    // The list is emptied before a hook goes in: the low-level recorder
-    // appends from its own thread as soon as it is in.
+    // Emptied first: the low-level recorder appends as soon as it is in.
     MacroEvent* pOld = g_pMacroHead;
     g_pMacroHead = NULL;
     g_pMacroPos = NULL;
@@ -188,19 +178,15 @@ static void StartRecording()
 
 static void StopRecording()
 {
-    // Cut where the stopping chord was pressed, or where the menu it was
-    // chosen from was opened. Given any other way (another program's
-    // message), the command has no time of its own: all recorded stays.
-    DWORD dwStop = GetMessageTime();
+    // Cut where the chord was pressed or the menu opened. Given any other way
+    // (another program's message), the command has no time: all stays.
     const BOOL bFromMenu = !g_pAcceleratorMsg && static_cast<LONG>(s_macro.dwMenuOpened - s_macro.dwChordTime) > 0;
-    if (bFromMenu)
-        dwStop = s_macro.dwMenuOpened;
+    const DWORD dwStop = bFromMenu ? s_macro.dwMenuOpened : GetMessageTime();
     EndMacroRun(MACRO_END_USER, g_pAcceleratorMsg || bFromMenu ? &dwStop : NULL);
 }
 
-// The next run goes once the watch has seen the last one and this thread
-// has taken it: a timer comes only once no input waits, so whatever the
-// keys opened (a menu, a dialog) is there for the next ones.
+// A timer comes only once no input waits, so whatever the last run opened
+// (a menu, a dialog) is there for the next.
 static void PlayNextRun()
 {
     const MacroEnd end = PlayNextInputRun();
@@ -212,7 +198,6 @@ static void PlayNextRun()
 
 static void BeginPlaying()
 {
-    KillTimer(g_hwndMain, MACRO_TIMER_ID);
     if (!s_macro.bJournalPlaybackSilent && JOURNAL_WAY.pfnStartPlayback()) {
         s_macro.run = MACRO_PLAY_JOURNAL;
         SetMacroTimer(JOURNAL_SILENT_MS);
@@ -238,9 +223,8 @@ static BOOL ChordKeysHeld()
     return bHeld;
 }
 
-// Played while the user still holds Ctrl+Shift from Ctrl+Shift+P, the
-// macro's letters would be shortcuts; but a key that stays down must not
-// keep it from playing.
+// Played under a held Ctrl+Shift, letters would be shortcuts; but a stuck
+// key must not keep the macro from playing.
 static void WaitForChordKeys()
 {
     if (ChordKeysHeld() && GetTickCount() - s_macro.dwChordTime < CHORD_WAIT_MS)
@@ -275,7 +259,7 @@ static VOID CALLBACK MacroTimerProc(HWND hwnd, UINT, UINT_PTR idEvent, DWORD)
         if (!JournalPlaybackAsked()) {
             // Accepted but never called (Wine does so): nothing has been
             // played, so the macro goes the input way, now and for the run.
-            StopJournalPlayback();
+            StopJournal();
             s_macro.bJournalPlaybackSilent = TRUE;
             BeginPlaying();
         }
@@ -313,8 +297,7 @@ void RunPlayCommand(HWND hwndMain)
             s_macro.abChordKeys[vk] = (GetKeyState(vk) & 0x8000) != 0;
     }
     s_macro.dwChordTime = GetMessageTime();
-    // Started from the queue, once the menu or accelerator that asked for
-    // it has finished with the keyboard.
+    // Once the menu or accelerator has finished with the keyboard.
     PostMessageA(hwndMain, WMU_PLAYMACRO, 0, 0);
 }
 
@@ -329,8 +312,7 @@ void NoteMenuOpened()
     s_macro.dwMenuOpened = GetMessageTime();
 }
 
-// A way's report after its run has ended finds nothing to end; a recording
-// the input way ends on its own only when its hook is refused.
+// A recording the input way ends on its own only when its hook is refused.
 void OnMacroEnded(WPARAM reason)
 {
     if (IsPlaying() || (reason == MACRO_END_CANCEL && s_macro.run == MACRO_RECORD_JOURNAL))
@@ -339,8 +321,7 @@ void OnMacroEnded(WPARAM reason)
 
 void ReleaseMacro()
 {
-    // The hooks go first: the system could call one again while the nodes
-    // it reads are being released.
+    // The hooks go first: one could be called while the nodes are freed.
     EndMacroRun(MACRO_END_USER, NULL);
     FreeMacroEvents(g_pMacroHead);
     g_pMacroHead = NULL;

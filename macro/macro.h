@@ -1,6 +1,5 @@
-// Keystroke macros: Record and Play, and the one state they share. A macro
-// is recorded and played one of two ways (journal hooks; a low-level hook
-// and SendInput), chosen by what the system allows; the state is the same.
+// Keystroke macros, recorded and played one of two ways (journal hooks; a
+// low-level hook and SendInput), as the system allows.
 #ifndef TEKSTOR_MACRO_MACRO_H
 #define TEKSTOR_MACRO_MACRO_H
 
@@ -8,7 +7,6 @@
 
 #include "macro/macroevents.h"
 
-// What runs now, and how.
 enum MacroRun {
     MACRO_IDLE,
     MACRO_RECORD_JOURNAL,
@@ -21,23 +19,20 @@ MacroRun GetMacroRun();
 
 void StartPlayback();
 
-// The Record and Play commands, as the menu and the accelerators give them.
-// A chord held down gives its command once: its repeats are passed over.
+// A chord held down gives its command once.
 void RunRecordCommand();
 void RunPlayCommand(HWND hwndMain);
 void UpdatePlayMenuItem();
-// WM_ENTERMENULOOP: a recording stopped from the menu ends where the menu
-// was opened, so that the keys that opened it are not played.
+// WM_ENTERMENULOOP: a recording stopped from the menu ends there.
 void NoteMenuOpened();
 
-// WMU_MACROENDED: a way reports why its recording or playback ended.
+// WMU_MACROENDED.
 void OnMacroEnded(WPARAM reason);
-// For the main window's end: no hook may outlive the list it reads.
+// No hook may outlive the list it reads.
 void ReleaseMacro();
 
-// Whether journal hooks act on the whole desktop here. Wine calls a journal
-// record hook only for its own thread's keys; tests set it to act out a
-// system where they do.
+// Wine calls a journal record hook only for its own thread's keys; tests
+// set it to act out a system where it acts on the whole desktop.
 extern BOOL g_bJournalRecordsDesktop;
 
 #endif

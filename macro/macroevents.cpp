@@ -2,11 +2,17 @@
 
 #include "app/state.h"
 
-// The release flags of a key message's lParam (previous state, transition),
-// as they stand in paramL above the virtual key.
+// Previous state and transition, in paramL.
 constexpr UINT EVENT_RELEASE_BITS = (KF_REPEAT | KF_UP) << 8;
 
 HHOOK (WINAPI* g_pfnSetWindowsHookEx)(int, HOOKPROC, HINSTANCE, DWORD) = SetWindowsHookExA;
+
+void Unhook(HHOOK* phHook)
+{
+    if (*phHook)
+        UnhookWindowsHookEx(*phHook);
+    *phHook = NULL;
+}
 
 static MacroEvent* NewEvent(const MacroEvent& event)
 {
@@ -18,8 +24,7 @@ static MacroEvent* NewEvent(const MacroEvent& event)
 
 void AppendEventTo(MacroEvent** ppHead, MacroEvent** ppTail, const EVENTMSG* pEvent)
 {
-    // Without a tail to link to, an event cannot join the list without
-    // breaking it; so it is dropped, like one that finds no memory.
+    // No tail to link to: dropped, like an event that finds no memory.
     if (*ppHead && !*ppTail)
         return;
     MacroEvent* pNode = NewEvent({NULL, pEvent->message, pEvent->paramL, pEvent->paramH, pEvent->time, pEvent->hwnd});
@@ -82,8 +87,7 @@ static void CutFrom(MacroEvent** ppFirst)
     *ppFirst = NULL;
 }
 
-// Drops what belongs to the start chord, and puts a press at the front of
-// each key held from the start that took part in the macro.
+// Puts a press at the front for each key held from the start that took part.
 static void KeepStartKeys(const BYTE* pabStartKeys)
 {
     BYTE state[256];
@@ -144,16 +148,14 @@ void FinishRecordedKeys(const BYTE* pabStartKeys, const DWORD* pdwStop)
     HeldKeys held = {};
     for (MacroEvent* p = g_pMacroHead; p; p = p->pNext)
         NoteKeyEvent(&held, *p);
-    // The last event that is not a press of a key still held: everything
-    // after it is the stopping keystroke's.
+    // The trailing presses of keys still held are the stopping chord's.
     MacroEvent** ppKeepEnd = &g_pMacroHead;
     for (MacroEvent** pp = &g_pMacroHead; *pp; pp = &(*pp)->pNext)
         if (!IsKeyPress((*pp)->message) || !held.bDown[EventKey((*pp)->paramL)])
             ppKeepEnd = &(*pp)->pNext;
     CutFrom(ppKeepEnd);
 
-    // What is still held in what is left (a Ctrl pressed before an earlier
-    // key and held through the stop) is let go at the end.
+    // A Ctrl pressed before an earlier key and held through the stop.
     g_pMacroPos = NULL;
     held = {};
     for (MacroEvent* p = g_pMacroHead; p; p = p->pNext) {

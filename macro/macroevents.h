@@ -1,16 +1,13 @@
-// The recorded macro: a list of key events, and the rules that make what a
-// recorder saw into a macro. A macro never holds a release whose press came
-// before it, nor a press without its release: playing it leaves the
-// keyboard as it found it.
+// A macro never holds a release whose press came before it, nor a press
+// without its release: playing it leaves the keyboard as it found it.
 #ifndef TEKSTOR_MACRO_MACROEVENTS_H
 #define TEKSTOR_MACRO_MACROEVENTS_H
 
 #include <windows.h>
 
-// One recorded key event: a copy of the system's EVENTMSG, field for field.
-// paramL holds the virtual key in its low byte and the high word of the key
-// message's lParam above it (a VK_PACKET event: its UTF-16 character). hwnd,
-// the focus, tells the player where the recording saw the focus move.
+// The system's EVENTMSG, field for field: paramL holds the virtual key in
+// its low byte and the key message's lParam high word above it (VK_PACKET:
+// its UTF-16 character); hwnd is the focus.
 struct MacroEvent {
     MacroEvent* pNext;
     UINT message;
@@ -24,8 +21,7 @@ constexpr BOOL IsKeyPress(UINT message) { return message == WM_KEYDOWN || messag
 constexpr BOOL IsKeyRelease(UINT message) { return message == WM_KEYUP || message == WM_SYSKEYUP; }
 constexpr BYTE EventKey(UINT paramL) { return static_cast<BYTE>(paramL & 0xFF); }
 
-// Why a playback or a recording ended, as its way reports it
-// (WMU_MACROENDED, wParam); the state table acts on it.
+// WMU_MACROENDED's wParam.
 enum MacroEnd : WPARAM {
     MACRO_GOING_ON,        // not an end: the next run of keys went out
     MACRO_END_DONE,        // a playback has handed over its last event
@@ -35,9 +31,9 @@ enum MacroEnd : WPARAM {
     MACRO_END_BLOCKED,     // the system took only part of the keys
 };
 
-// How hooks are installed; tests put a function here that refuses some
-// kinds, to act out a system that allows no journal hooks.
+// Tests put a function here that refuses journal hooks.
 extern HHOOK (WINAPI* g_pfnSetWindowsHookEx)(int, HOOKPROC, HINSTANCE, DWORD);
+void Unhook(HHOOK* phHook);
 
 void AppendMacroEvent(const EVENTMSG* pEvent);
 void AppendEventTo(MacroEvent** ppHead, MacroEvent** ppTail, const EVENTMSG* pEvent);
@@ -50,8 +46,7 @@ struct HeldKeys {
     int cDown;
 };
 void NoteKeyEvent(HeldKeys* pHeld, const MacroEvent& event);
-// The release of a press, or the press of a release, as the keyboard would
-// have sent it.
+// As the keyboard would have sent it.
 MacroEvent OppositeOf(const MacroEvent& event);
 
 // How a key stood when the recording started.
@@ -61,13 +56,9 @@ enum StartKey : BYTE {
     START_KEY_CHORD,  // the key that started the recording: never part of it
 };
 
-// Makes the events a recorder gathered (g_pMacroHead) into the macro, once
-// the recorder is out. Events at or after *pdwStop belong to the stopping
-// chord or came after it (NULL: a stop with no time of its own keeps all).
-// A key held from the start goes with its repeats and release, unless
-// another key was pressed meanwhile: then it plays as typed, from a press at
-// the start. Presses still held at the end are the stopping chord's and go;
-// any other key still held gets its release.
+// Once the recorder is out. Events at or after *pdwStop go (NULL: all
+// stay). A key held from the start goes, unless another key was pressed
+// meanwhile: then it plays as typed.
 void FinishRecordedKeys(const BYTE* pabStartKeys, const DWORD* pdwStop);
 
 #endif
