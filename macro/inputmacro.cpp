@@ -54,7 +54,6 @@ static struct {
     HWND hwndRunFocus;          // the focus when the last run went out...
     DWORD dwRunSent;            // ...and the time
     HHOOK hQueueWatch;
-    BOOL bTakingEarlyKeys;      // a recording has begun and its hook has not caught up
     DWORD dwRecordStart;
     MacroEvent* pEarlyHead;     // what the window took before the hook saw any key
     MacroEvent* pEarlyTail;
@@ -152,9 +151,8 @@ static void PassOnUserKeyPlain()
 {
     INPUT inputs[258];
     UINT n = MakeReleases(&s_hook.passed, inputs);
-    const UINT messages[] = {WM_KEYDOWN, WM_KEYUP};
-    for (UINT i = 0; i < (s_hook.bUserKeyUp ? 2u : 1u); ++i) {
-        const EVENTMSG ev = KeyEventFromLowLevel(messages[i], &s_hook.userKey, FALSE, NULL);
+    for (UINT message = WM_KEYDOWN; message <= (s_hook.bUserKeyUp ? WM_KEYUP : WM_KEYDOWN); ++message) {
+        const EVENTMSG ev = KeyEventFromLowLevel(message, &s_hook.userKey, FALSE, NULL);
         inputs[n++] = InputFromKeyEvent(ev.message, ev.paramL, ev.paramH, MACRO_RELEASE_TAG);
     }
     s_hook.passed = {};
@@ -242,13 +240,6 @@ static LRESULT PutWatchIn()
     return s_hook.hWatch != NULL;
 }
 
-// The watch holds back keys sent before the end until it has seen them all.
-static void DropWatchOnceAllSeen()
-{
-    if (!s_hook.bKeysWanted && s_hook.cSeen >= s_hook.cSent)
-        DropWatch();
-}
-
 static LRESULT CALLBACK HookHostProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (uMsg) {
@@ -263,7 +254,9 @@ static LRESULT CALLBACK HookHostProc(HWND hwnd, UINT uMsg, WPARAM wParam, LPARAM
     case HOST_SETTLE_WATCH:
         if (s_hook.userKey.vkCode)
             PassOnUserKeyPlain();
-        DropWatchOnceAllSeen();
+        // The watch holds back keys sent before the end until it has seen them all.
+        if (!s_hook.bKeysWanted && s_hook.cSeen >= s_hook.cSent)
+            DropWatch();
         return 0;
     }
     return DefWindowProcA(hwnd, uMsg, wParam, lParam);
@@ -273,10 +266,7 @@ static DWORD WINAPI HookThreadProc(LPVOID pvReady)
 {
     // The system waits for this thread on every key of the desktop.
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = HookHostProc;
-    wc.hInstance = g_hInstance;
-    wc.lpszClassName = "TekstorHookHost";
+    const WNDCLASSA wc = {0, HookHostProc, 0, 0, g_hInstance, NULL, NULL, NULL, NULL, "TekstorHookHost"};
     RegisterClassA(&wc);
     s_hook.hwndHost = CreateWindowExA(0, wc.lpszClassName, NULL, 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
                                       g_hInstance, NULL);
@@ -309,15 +299,12 @@ static BOOL StartHookThread()
 // chord came); once the hook has seen a key, every later one is the hook's.
 static void TakeEarlyKey(const MSG* pMsg)
 {
-    if (static_cast<LONG>(pMsg->time - s_win.dwRecordStart) <= 0)
-        return;
-    if (s_hook.bSawKey && static_cast<LONG>(pMsg->time - s_hook.dwFirstKey) >= 0) {
-        s_win.bTakingEarlyKeys = FALSE;
-        return;
+    if (static_cast<LONG>(pMsg->time - s_win.dwRecordStart) > 0
+        && (!s_hook.bSawKey || static_cast<LONG>(pMsg->time - s_hook.dwFirstKey) < 0)) {
+        const EVENTMSG ev = KeyEvent(pMsg->message, static_cast<UINT>(pMsg->wParam), HIWORD(pMsg->lParam),
+                                     pMsg->time, pMsg->hwnd);
+        AppendEventTo(&s_win.pEarlyHead, &s_win.pEarlyTail, &ev);
     }
-    const EVENTMSG ev = KeyEvent(pMsg->message, static_cast<UINT>(pMsg->wParam), HIWORD(pMsg->lParam), pMsg->time,
-                                 pMsg->hwnd);
-    AppendEventTo(&s_win.pEarlyHead, &s_win.pEarlyTail, &ev);
 }
 
 BOOL IsPlayedKey(const MSG* pMsg)
@@ -336,7 +323,7 @@ static LRESULT CALLBACK QueueWatchProc(int code, WPARAM wParam, LPARAM lParam)
         } else if (IsPlayedKey(pMsg)) {
             if (!s_hook.bKeysWanted)
                 pMsg->message = WM_NULL;  // played before the end, taken after it
-        } else if (s_win.bTakingEarlyKeys && (IsKeyPress(pMsg->message) || IsKeyRelease(pMsg->message))
+        } else if (s_hook.hRecord && (IsKeyPress(pMsg->message) || IsKeyRelease(pMsg->message))
                    && !IsOwnInput(static_cast<ULONG_PTR>(GetMessageExtraInfo()))) {
             TakeEarlyKey(pMsg);
         }
@@ -356,7 +343,6 @@ BOOL StartKeyboardRecording()
         return FALSE;
     s_win.dwRecordStart = GetMessageTime();
     s_win.pEarlyHead = s_win.pEarlyTail = NULL;
-    s_win.bTakingEarlyKeys = TRUE;
     return TRUE;
 }
 
@@ -437,7 +423,6 @@ void SendKeyReleases(const HeldKeys* pHeld)
 void StopInputWay()
 {
     SendMessageA(s_hook.hwndHost, HOST_END, 0, 0);
-    s_win.bTakingEarlyKeys = FALSE;
     if (s_win.pEarlyHead) {
         s_win.pEarlyTail->pNext = g_pMacroHead;
         g_pMacroHead = s_win.pEarlyHead;

@@ -55,13 +55,11 @@ BOOL StartJournalRecording()
 
 BOOL StartJournalPlayback()
 {
-    s_bAsked = FALSE;
-    s_bEventTaken = FALSE;
+    s_bAsked = s_bEventTaken = FALSE;
     s_held = {};
-    s_bPlaying = TRUE;
+    s_bPlaying = TRUE;  // the system may ask at once
     g_hJournalHook = g_pfnSetWindowsHookEx(WH_JOURNALPLAYBACK, JournalPlaybackProc, g_hInstance, 0);
-    s_bPlaying = g_hJournalHook != NULL;
-    return s_bPlaying;
+    return s_bPlaying = g_hJournalHook != NULL;
 }
 
 void StopJournal()

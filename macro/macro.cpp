@@ -15,15 +15,9 @@ constexpr UINT CHORD_POLL_MS = 15;
 constexpr UINT CHORD_WAIT_MS = 1000;
 constexpr UINT RECORD_RENEW_MS = 1000;
 
-static BOOL RunningOnWine()
-{
-    // Nothing documented tells whether a journal hook will see other
-    // threads' keys; Wine's own documented mark is this export of its ntdll.
-    HMODULE hNtdll = GetModuleHandleA("ntdll.dll");
-    return hNtdll && GetProcAddress(hNtdll, "wine_get_version");
-}
-
-BOOL g_bJournalRecordsDesktop = !RunningOnWine();
+// Nothing documented tells whether a journal hook will see other threads'
+// keys; Wine's own documented mark is this export of its ntdll.
+BOOL g_bJournalRecordsDesktop = !GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version");
 
 static struct {
     MacroRun run;
@@ -77,16 +71,6 @@ static void ShowRecordingState()
     UpdateTitle(g_hInstance, g_hwndMain, g_bRecording);
 }
 
-// An end the user did not ask for is told, not only beeped.
-static void ShowMacroMessage(UINT idText)
-{
-    char szText[256] = "";
-    char szCaption[64] = "";
-    LoadStringA(g_hInstance, idText, szText, sizeof szText);
-    LoadStringA(g_hInstance, IDS_APPNAME, szCaption, sizeof szCaption);
-    MessageBoxA(g_hwndMain, szText, szCaption, MB_OK | MB_ICONEXCLAMATION);
-}
-
 // A held chord repeats its key, and each repeat is translated again.
 static BOOL IsChordRepeat()
 {
@@ -120,10 +104,11 @@ static void EndMacroRun(MacroEnd reason, const DWORD* pdwStop)
     }
     s_macro.run = MACRO_IDLE;
     g_pMacroPos = NULL;
+    // An end the user did not ask for is told, not only beeped.
     if (bWasRecording && reason == MACRO_END_CANCEL)
-        ShowMacroMessage(IDS_RECORDING_ENDED);
+        ShowDocumentMessage(g_hwndMain, IDS_RECORDING_ENDED, MB_OK | MB_ICONEXCLAMATION, "");
     else if (reason == MACRO_END_BLOCKED)
-        ShowMacroMessage(IDS_PLAYBACK_BLOCKED);
+        ShowDocumentMessage(g_hwndMain, IDS_PLAYBACK_BLOCKED, MB_OK | MB_ICONEXCLAMATION, "");
     else if (reason == MACRO_END_FOCUS_MOVED)
         MessageBeep(0);
 }
@@ -203,31 +188,23 @@ static void BeginPlaying()
         SetMacroTimer(JOURNAL_SILENT_MS);
         return;
     }
-    s_macro.run = MACRO_PLAY_INPUT;
+    s_macro.run = MACRO_PLAY_INPUT;  // so that a start refused half way is undone
     if (INPUT_WAY.pfnStartPlayback()) {
         PlayNextRun();
-        return;
+    } else {
+        EndMacroRun(MACRO_END_USER, NULL);
+        MessageBeep(0);
     }
-    EndMacroRun(MACRO_END_USER, NULL);
-    MessageBeep(0);
-}
-
-static BOOL ChordKeysHeld()
-{
-    BOOL bHeld = FALSE;
-    for (int vk = 0; vk < 256; ++vk) {
-        if (s_macro.abChordKeys[vk] && !(GetAsyncKeyState(vk) & 0x8000))
-            s_macro.abChordKeys[vk] = FALSE;
-        bHeld |= s_macro.abChordKeys[vk];
-    }
-    return bHeld;
 }
 
 // Played under a held Ctrl+Shift, letters would be shortcuts; but a stuck
-// key must not keep the macro from playing.
+// key must not keep the macro from playing. A key once up is done with.
 static void WaitForChordKeys()
 {
-    if (ChordKeysHeld() && GetTickCount() - s_macro.dwChordTime < CHORD_WAIT_MS)
+    BOOL bHeld = FALSE;
+    for (int vk = 0; vk < 256; ++vk)
+        bHeld |= s_macro.abChordKeys[vk] &= (GetAsyncKeyState(vk) & 0x8000) != 0;
+    if (bHeld && GetTickCount() - s_macro.dwChordTime < CHORD_WAIT_MS)
         SetMacroTimer(CHORD_POLL_MS);
     else
         BeginPlaying();

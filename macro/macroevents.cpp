@@ -66,18 +66,13 @@ void NoteKeyEvent(HeldKeys* pHeld, const MacroEvent& event)
 
 MacroEvent OppositeOf(const MacroEvent& event)
 {
-    const BOOL bSystem = event.message == WM_SYSKEYDOWN || event.message == WM_SYSKEYUP;
     // A character event has its character where a key has its flags.
     const UINT flags = EventKey(event.paramL) != VK_PACKET ? EVENT_RELEASE_BITS : 0;
     MacroEvent other = event;
     other.pNext = NULL;
-    if (IsKeyPress(event.message)) {
-        other.message = bSystem ? WM_SYSKEYUP : WM_KEYUP;
-        other.paramL |= flags;
-    } else {
-        other.message = bSystem ? WM_SYSKEYDOWN : WM_KEYDOWN;
-        other.paramL &= ~flags;
-    }
+    static_assert((WM_KEYDOWN ^ 1) == WM_KEYUP && (WM_SYSKEYDOWN ^ 1) == WM_SYSKEYUP, "a press and its release");
+    other.message ^= 1;
+    other.paramL = IsKeyPress(event.message) ? event.paramL | flags : event.paramL & ~flags;
     return other;
 }
 
@@ -94,7 +89,6 @@ static void KeepStartKeys(const BYTE* pabStartKeys)
     CopyMemory(state, pabStartKeys, sizeof state);
     BOOL abUsed[256] = {};
     HeldKeys down = {};
-    MacroEvent* pFront = NULL;
     for (MacroEvent** pp = &g_pMacroHead; *pp;) {
         MacroEvent* p = *pp;
         const BYTE vk = EventKey(p->paramL);
@@ -111,11 +105,12 @@ static void KeepStartKeys(const BYTE* pabStartKeys)
             bKeep = down.bDown[vk] || abUsed[vk];
             if (abUsed[vk] && state[vk] != START_KEY_UP) {
                 MacroEvent* pPress = NewEvent(OppositeOf(*p));
+                bKeep = pPress != NULL;  // no press, no release
                 if (pPress) {
-                    pPress->pNext = pFront;
-                    pFront = pPress;
-                } else {
-                    bKeep = FALSE;
+                    pPress->pNext = g_pMacroHead;
+                    if (pp == &g_pMacroHead)
+                        pp = &pPress->pNext;
+                    g_pMacroHead = pPress;
                 }
             }
             state[vk] = START_KEY_UP;
@@ -128,36 +123,27 @@ static void KeepStartKeys(const BYTE* pabStartKeys)
             HeapFree(GetProcessHeap(), 0, p);
         }
     }
-    if (!pFront)
-        return;
-    MacroEvent* pLast = pFront;
-    while (pLast->pNext)
-        pLast = pLast->pNext;
-    pLast->pNext = g_pMacroHead;
-    g_pMacroHead = pFront;
 }
 
 void FinishRecordedKeys(const BYTE* pabStartKeys, const DWORD* pdwStop)
 {
-    MacroEvent** ppCut = &g_pMacroHead;
-    while (*ppCut && (!pdwStop || static_cast<LONG>((*ppCut)->time - *pdwStop) < 0))
-        ppCut = &(*ppCut)->pNext;
-    CutFrom(ppCut);
+    MacroEvent** pp = &g_pMacroHead;
+    while (*pp && (!pdwStop || static_cast<LONG>((*pp)->time - *pdwStop) < 0))
+        pp = &(*pp)->pNext;
+    CutFrom(pp);
     KeepStartKeys(pabStartKeys);
 
-    HeldKeys held = {};
-    for (MacroEvent* p = g_pMacroHead; p; p = p->pNext)
-        NoteKeyEvent(&held, *p);
-    // The trailing presses of keys still held are the stopping chord's.
+    // Past the last release, every press is of a key still held at the end:
+    // the stopping chord's.
     MacroEvent** ppKeepEnd = &g_pMacroHead;
-    for (MacroEvent** pp = &g_pMacroHead; *pp; pp = &(*pp)->pNext)
-        if (!IsKeyPress((*pp)->message) || !held.bDown[EventKey((*pp)->paramL)])
+    for (pp = &g_pMacroHead; *pp; pp = &(*pp)->pNext)
+        if (IsKeyRelease((*pp)->message))
             ppKeepEnd = &(*pp)->pNext;
     CutFrom(ppKeepEnd);
 
     // A Ctrl pressed before an earlier key and held through the stop.
+    HeldKeys held = {};
     g_pMacroPos = NULL;
-    held = {};
     for (MacroEvent* p = g_pMacroHead; p; p = p->pNext) {
         NoteKeyEvent(&held, *p);
         g_pMacroPos = p;
