@@ -67,15 +67,11 @@ static EVENTMSG KeyEvent(UINT message, UINT vk, UINT hiword, DWORD time, HWND hw
 
 static EVENTMSG KeyEventFromLowLevel(UINT message, const KBDLLHOOKSTRUCT* pKey, BOOL bWasDown, HWND hwnd)
 {
-    if (pKey->vkCode == VK_PACKET) {
-        // From the touch keyboard or an input method: a UTF-16 unit.
+    // From the touch keyboard or an input method: a UTF-16 unit.
+    if (pKey->vkCode == VK_PACKET)
         return {message, VK_PACKET | ((pKey->scanCode & 0xFFFF) << 8), 1, pKey->time, hwnd};
-    }
-    UINT hiword = pKey->scanCode & 0xFF;
-    if (pKey->flags & LLKHF_EXTENDED)
-        hiword |= KF_EXTENDED;
-    if (pKey->flags & LLKHF_ALTDOWN)
-        hiword |= KF_ALTDOWN;
+    static_assert((LLKHF_EXTENDED << 8) == KF_EXTENDED && (LLKHF_ALTDOWN << 8) == KF_ALTDOWN, "as in lParam");
+    UINT hiword = (pKey->scanCode & 0xFF) | ((pKey->flags & (LLKHF_EXTENDED | LLKHF_ALTDOWN)) << 8);
     if (IsKeyRelease(message))
         hiword |= KF_REPEAT | KF_UP;
     else if (bWasDown)
@@ -270,10 +266,9 @@ static DWORD WINAPI HookThreadProc(LPVOID pvReady)
     RegisterClassA(&wc);
     s_hook.hwndHost = CreateWindowExA(0, wc.lpszClassName, NULL, 0, 0, 0, 0, 0, HWND_MESSAGE, NULL,
                                       g_hInstance, NULL);
-    const BOOL bUp = s_hook.hwndHost != NULL;
     SetEvent(static_cast<HANDLE>(pvReady));
     MSG msg;
-    while (bUp && GetMessageA(&msg, NULL, 0, 0) > 0)
+    while (s_hook.hwndHost && GetMessageA(&msg, NULL, 0, 0) > 0)
         DispatchMessageA(&msg);
     return 0;
 }

@@ -29,8 +29,7 @@ LRESULT CALLBACK JournalPlaybackProc(int code, WPARAM wParam, LPARAM lParam)
         // before it takes one); only HC_SKIP moves on.
         const MacroEvent& at = *g_pMacroPos;
         *reinterpret_cast<EVENTMSG*>(lParam) = {at.message, at.paramL, at.paramH, at.time, at.hwnd};
-        s_bAsked = TRUE;
-        s_bEventTaken = TRUE;
+        s_bAsked = s_bEventTaken = TRUE;
     } else if (code == HC_SKIP && s_bEventTaken) {
         s_bEventTaken = FALSE;
         NoteKeyEvent(&s_held, *g_pMacroPos);

@@ -81,10 +81,9 @@ static BOOL IsChordRepeat()
 // the keys stood when the chord came.
 static void NoteStartKeys()
 {
-    BYTE state[256] = {};
-    GetKeyboardState(state);
-    for (int vk = 0; vk < 256; ++vk)
-        s_macro.abStartKeys[vk] = (state[vk] & 0x80) ? START_KEY_HELD : START_KEY_UP;
+    GetKeyboardState(s_macro.abStartKeys);
+    for (BYTE& key : s_macro.abStartKeys)
+        key = (key & 0x80) ? START_KEY_HELD : START_KEY_UP;
     if (g_pAcceleratorMsg)
         s_macro.abStartKeys[g_pAcceleratorMsg->wParam & 0xFF] = START_KEY_CHORD;
 }
@@ -298,7 +297,6 @@ void OnMacroEnded(WPARAM reason)
 
 void ReleaseMacro()
 {
-    // The hooks go first: one could be called while the nodes are freed.
     EndMacroRun(MACRO_END_USER, NULL);
     FreeMacroEvents(g_pMacroHead);
     g_pMacroHead = NULL;
