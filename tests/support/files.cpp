@@ -103,32 +103,12 @@ std::string ReadBytes(const std::wstring& path)
     return bytes;
 }
 
-// Runs a shell command in folder from the Linux side and waits for it.
+// Runs a shell command in folder from the Linux side: true when it succeeded.
 static bool RunInFolderFromLinux(const std::string& folder, const std::string& script)
 {
-    using UnixNameFunction = char*(CDECL*)(LPCWSTR);
-    auto pfnUnixName = reinterpret_cast<UnixNameFunction>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-    char* pszUnix = pfnUnixName ? pfnUnixName(Wide(folder).c_str()) : nullptr;
-    if (!pszUnix)
-        return false;
-    const std::string unixFolder = pszUnix;
-    HeapFree(GetProcessHeap(), 0, pszUnix);
-    const std::string done = folder + "\\linux.done";
-    DeleteFileA(done.c_str());
+    const std::string unixFolder = LinuxPath(folder);
     // The folder goes in single quotes; it holds none.
-    std::string command = "/bin/sh -c \"cd '" + unixFolder + "' && " + script + " && echo > linux.done\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA("Z:\\bin\\sh", &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
-        return false;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    // The process handle of a Unix program does not tell when it ends.
-    for (int i = 0; i < 500 && GetFileAttributesA(done.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
-        Sleep(10);
-    return DeleteFileA(done.c_str()) != FALSE;
+    return !unixFolder.empty() && RunLinuxCommand("cd '" + unixFolder + "' && " + script + " && echo done") == "done\n";
 }
 
 bool WriteBytesFromLinux(const std::string& folder, const std::string& leaf,

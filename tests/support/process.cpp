@@ -144,23 +144,9 @@ bool BringToFront(HWND hwnd)
 
 bool RunXdotool(const std::string& args, HWND hwnd)
 {
-    static int s_nRun;
-    const std::string done = "/tmp/tekstor-xdo-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++s_nRun);
     const auto xid = reinterpret_cast<ULONG_PTR>(hwnd ? GetPropA(hwnd, "__wine_x11_whole_window") : NULL);
     const std::string focus = xid ? "xdotool windowfocus --sync " + std::to_string(xid) + "; " : "";
-    std::string cmd = "/bin/sh -c \"" + focus + "xdotool " + args + "; echo > " + done + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA("Z:\\bin\\sh", &cmd[0], NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi))
-        return false;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    // Wine's handle of a Unix process does not tell when it ends.
-    const std::string doneHere = "Z:" + done;
-    const bool bDone = WaitUntil([&] { return GetFileAttributesA(doneHere.c_str()) != INVALID_FILE_ATTRIBUTES; }, 60000);
-    DeleteFileA(doneHere.c_str());
-    return bDone;
+    return RunLinuxCommand(focus + "xdotool " + args, 60000) != "<failed>";
 }
 
 // A dialog that can take an answer: shown and not disabled by one above it.
