@@ -1,6 +1,7 @@
 // tekstor.exe as a user meets it: started as its own program, typed into with
 // real keystrokes, and closed.
 #include <windows.h>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -113,14 +114,11 @@ TEST(Editor, ContextMenuOpensFromTheKeyboardAndTheMouse)
     SendChord({VK_ESCAPE});
     ASSERT_TRUE(WaitUntil([&] { return VisibleMenuOf(editor.Pid()) == NULL; }));
 
-    // A right click: at the mouse pointer.
+    // A right click: at the mouse pointer. A person's click, made on the
+    // display, carries its own position; a cursor set from here could still be
+    // moved back by a late pointer event of the menu that just closed.
     const POINT at = {pane.left + 120, pane.top + 90};
-    SetCursorPos(at.x, at.y);
-    INPUT click[2] = {};
-    click[0].type = click[1].type = INPUT_MOUSE;
-    click[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
-    click[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
-    SendInput(2, click, sizeof click[0]);
+    ASSERT_TRUE(RunXdotool("mousemove --sync " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 3"));
     ASSERT_TRUE(WaitUntil([&] { return (menu = VisibleMenuOf(editor.Pid())) != NULL; }));
     EXPECT_EQ(WindowRectOf(menu).left, at.x);
     EXPECT_EQ(WindowRectOf(menu).top, at.y);
